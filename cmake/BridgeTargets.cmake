@@ -1,0 +1,27 @@
+# bridge_layer(NAME n SOURCES ... DEPENDS ... TESTS ...)
+# Builds the static library bridge_<n> with the project's warnings and, when
+# tests are on, the test binary bridge_<n>_tests linked to that layer alone,
+# so that a call up to a higher layer fails to link there.
+set(BRIDGE_WARNINGS
+    -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow
+    -Wnon-virtual-dtor -Woverloaded-virtual)
+
+function(bridge_layer)
+  cmake_parse_arguments(L "" "NAME" "SOURCES;DEPENDS;TESTS;TEST_DEPENDS" ${ARGN})
+  set(target bridge_${L_NAME})
+  add_library(${target} STATIC ${L_SOURCES})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${target} PRIVATE ${BRIDGE_WARNINGS})
+  set_target_properties(${target} PROPERTIES COMPILE_WARNING_AS_ERROR
+                                             ${BRIDGE_WERROR})
+  target_link_libraries(${target} PUBLIC ${L_DEPENDS})
+  if(BRIDGE_TESTS AND L_TESTS)
+    add_executable(${target}_tests ${L_TESTS})
+    target_compile_options(${target}_tests PRIVATE ${BRIDGE_WARNINGS})
+    set_target_properties(${target}_tests PROPERTIES COMPILE_WARNING_AS_ERROR
+                                                     ${BRIDGE_WERROR})
+    target_link_libraries(${target}_tests PRIVATE ${target} bridge_testing
+                          ${L_TEST_DEPENDS} GTest::gmock GTest::gtest_main)
+    gtest_discover_tests(${target}_tests DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()

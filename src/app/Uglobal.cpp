@@ -1,0 +1,256 @@
+#include "app/Uglobal.h"
+
+#include <vector>
+
+#include "app/Umessages.h"
+#include "config/uKonfig.h"
+#include "platform/EBridgeError.h"
+#include "platform/Files.h"
+#include "platform/System.h"
+#include "platform/Text.h"
+
+namespace bridge {
+namespace {
+
+constexpr char kDelimiter = platform::kPathDelimiter;
+
+std::string DeviceSideDir(std::string_view side) {
+  const std::string catalog = ConfigFile().GetValue("KATALOG");
+  EnsureDir(catalog);
+  std::string path = ExcludeTrailingBackslash(catalog) + kDelimiter +
+                     std::string(side);
+  EnsureDir(path);
+  path += kDelimiter + PadDeviceName(ConfigFile().DeviceName());
+  EnsureDir(path);
+  return ExcludeTrailingBackslash(path);
+}
+
+std::string HostSideDir(std::string_view side) {
+  std::string path = ExcludeTrailingBackslash(ConfigFile().ExeDir()) +
+                     kDelimiter + ConfigFile().DeviceName();
+  EnsureDir(path);
+  path += kDelimiter + std::string(side);
+  EnsureDir(path);
+  return ExcludeTrailingBackslash(path);
+}
+
+void MakeBackupDir(const std::string& path) {
+  if (!platform::DirectoryExists(path) && !platform::CreateDir(path)) {
+    throw EBridgeError(std::string(kCannotMakeDir.view()) + path);
+  }
+}
+
+}  // namespace
+
+void EnsureDir(std::string_view path) {
+  if (Trim(path).empty()) {
+    throw EBridgeError(std::string(kNoDirectoryName.view()));
+  }
+  if (platform::DirectoryExists(path)) return;
+  if (!platform::CreateDir(path)) {
+    throw EBridgeError(std::string(kCannotCreateDir.view()) +
+                       std::string(path));
+  }
+}
+
+std::string DownloadDir() { return DeviceSideDir("Download"); }
+std::string UploadDir() { return DeviceSideDir("Upload"); }
+std::string ImportDir() { return HostSideDir("Import"); }
+std::string ExportDir() { return HostSideDir("Eksport"); }
+
+std::string ExcludeTrailingBackslash(std::string_view path) {
+  if (!path.empty() && path.back() == kDelimiter) path.remove_suffix(1);
+  return std::string(path);
+}
+
+std::string PadDeviceName(std::string_view name) {
+  std::string padded(name);
+  if (padded.size() < 8) padded.insert(0, 8 - padded.size(), '0');
+  return padded;
+}
+
+void BackupFile(std::string_view path, TDateTime timestamp) {
+  if (Trim(ConfigFile().GetValue("BACKUP")) != "1") return;
+  std::string folder =
+      ExcludeTrailingBackslash(platform::ExtractFileDir(path)) + kDelimiter +
+      "backup";
+  MakeBackupDir(folder);
+  folder += kDelimiter + FormatDateTime("yyyy_mm_dd-hh_nn_ss", timestamp);
+  MakeBackupDir(folder);
+  int errorCode = 0;
+  if (!platform::CopyFileOverwrite(
+          path, folder + kDelimiter + platform::ExtractFileName(path),
+          errorCode)) {
+    throw EBridgeError(std::string(kBackupFailed.view()) + std::string(path) +
+                       std::string(kBackupErrorNo.view()) +
+                       IntToStr(errorCode));
+  }
+}
+
+void ShowError(std::string_view text) {
+  platform::System().MessageBoxes->ShowError(text);
+}
+
+bool AskYesNo(std::string_view text) {
+  return platform::System().MessageBoxes->AskYesNo(text);
+}
+
+int TextFieldTypeOf(std::string_view word) {
+  const std::string normalized = UpperCase(Trim(word));
+  if (normalized == "STRING") return 1;
+  if (normalized == "TDATETIME") return 2;
+  if (normalized == "INTEGER") return 3;
+  if (normalized == "CURRENCY") return 4;
+  if (normalized == "BOOLEAN") return 5;
+  return 0;
+}
+
+bool IsIntegerText(std::string_view text) {
+  return ParseInt32(text).has_value();
+}
+
+std::string DropTrailingCaret(std::string_view text) {
+  if (!text.empty() && text.back() == '^') text.remove_suffix(1);
+  return std::string(text);
+}
+
+std::uint16_t ReadU16LE(const unsigned char* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+std::int32_t ReadU32LE(const unsigned char* bytes) {
+  const std::uint32_t value =
+      static_cast<std::uint32_t>(bytes[0]) |
+      (static_cast<std::uint32_t>(bytes[1]) << 8) |
+      (static_cast<std::uint32_t>(bytes[2]) << 16) |
+      (static_cast<std::uint32_t>(bytes[3]) << 24);
+  return static_cast<std::int32_t>(value);
+}
+
+void WriteU16LE(unsigned char* bytes, std::uint16_t value) {
+  bytes[0] = static_cast<unsigned char>(value & 0xFF);
+  bytes[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void WriteU32LE(unsigned char* bytes, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) {
+    bytes[i] = static_cast<unsigned char>((value >> (8 * i)) & 0xFF);
+  }
+}
+
+bool SameDay(TDateTime a, TDateTime b) {
+  return FormatDateTime("dd-mm-yyyy", a) == FormatDateTime("dd-mm-yyyy", b);
+}
+
+bool SameAt3Decimals(double a, double b) {
+  return FormatFixed(a, 3, '.') == FormatFixed(b, 3, '.');
+}
+
+std::int32_t StrToIntOrZero(std::string_view text) {
+  return ParseInt32(Trim(text)).value_or(0);
+}
+
+double StrToFloatOrZero(std::string_view text) {
+  const char separator = SystemDecimalSeparator();
+  std::string local(text);
+  const std::size_t point = local.find('.');
+  if (point != std::string::npos) local[point] = separator;
+  return ParseFloat(Trim(local), separator).value_or(0.0);
+}
+
+bool IsYes(std::string_view text) {
+  const std::string upper = UpperCase(text);
+  return upper == "1" || upper == "T" || upper == "Y";
+}
+
+namespace {
+
+double RoundVia(double nudged, int decimals) {
+  const char separator = SystemDecimalSeparator();
+  return ParseFloat(FormatFixed(nudged, decimals, separator), separator)
+      .value_or(0.0);
+}
+
+}  // namespace
+
+double Round2(double x) {
+  return RoundVia(x > 0 ? x + 0.00001 : x - 0.0001, 2);
+}
+
+double Round3(double x) {
+  return RoundVia(x > 0 ? x + 0.000001 : x - 0.00001, 3);
+}
+
+std::string CaretPart(std::string_view text, int n) {
+  std::vector<std::string_view> lines;
+  std::size_t caret;
+  while ((caret = text.find('^')) != std::string_view::npos) {
+    lines.push_back(text.substr(0, caret));
+    text.remove_prefix(caret + 1);
+  }
+  if (!Trim(text).empty()) lines.push_back(text);
+  if (n < 1 || static_cast<std::size_t>(n) > lines.size()) return "";
+  return std::string(lines[static_cast<std::size_t>(n) - 1]);
+}
+
+std::string BeforeDash(std::string_view text) {
+  return std::string(text.substr(0, text.find('-')));
+}
+
+std::string HostToDeviceDocType(std::string_view text) {
+  const std::string type = UpperCase(Trim(text));
+  if (type == "FA") return "FK";
+  if (type == "PAR") return "PA";
+  return type;
+}
+
+std::string DeviceToHostDocType(std::string_view text) {
+  const std::string type = UpperCase(Trim(text));
+  if (type == "FK") return "FA";
+  if (type == "NO" || type == "NU") return "NOP";
+  if (type == "PA") return "PAR";
+  if (type == "DD") return "WZ";
+  if (type == "ZW") return "ZWWZ";
+  return type;
+}
+
+std::string ComposeAddress(std::string_view street, std::string_view town,
+                           std::string_view postTown, std::string_view houseNo,
+                           std::string_view flatNo) {
+  std::string address;
+  if (!Trim(street).empty()) {
+    if (UpperCase(Trim(town)) != UpperCase(Trim(postTown))) {
+      address = std::string(town) + ", " + std::string(street);
+    } else {
+      address = std::string(street);
+    }
+  } else {
+    address = std::string(town);
+  }
+  if (!Trim(houseNo).empty()) {
+    address += " " + std::string(houseNo);
+    if (!Trim(flatNo).empty()) address += "/" + std::string(flatNo);
+  }
+  return address;
+}
+
+std::string JoinWithBlank(std::string_view first, std::string_view second) {
+  if (Trim(second).empty()) return std::string(first);
+  return std::string(first) + " " + std::string(second);
+}
+
+bool IsTrimmedInteger(std::string_view text) {
+  return ParseInt32(Trim(text)).has_value();
+}
+
+bool IsTrimmedFloat(std::string_view text) {
+  return ParseFloat(Trim(text), SystemDecimalSeparator()).has_value();
+}
+
+std::string FormatWithSystemSeparator(double value, int decimals) {
+  return FormatFixed(value, decimals, SystemDecimalSeparator());
+}
+
+char SystemDecimalSeparator() { return platform::System().DecimalSeparator; }
+
+}  // namespace bridge

@@ -1,0 +1,77 @@
+// Helpers that every layer shares: the per-device exchange directories,
+// backups, the two message boxes and small conversions of numbers, dates,
+// flags and texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/DateTime.h"
+
+namespace bridge {
+
+// --- Directories and files --------------------------------------------------
+
+// Makes sure this one directory exists; its parent must already exist.
+void EnsureDir(std::string_view path);
+// <KATALOG>/Download/<device padded to 8>, created level by level.
+std::string DownloadDir();
+// <KATALOG>/Upload/<device padded to 8>.
+std::string UploadDir();
+// <program directory>/<device>/Import.
+std::string ImportDir();
+// <program directory>/<device>/Eksport.
+std::string ExportDir();
+// The path without one final delimiter, if it has one.
+std::string ExcludeTrailingBackslash(std::string_view path);
+// "0" in front until the name has at least 8 characters.
+std::string PadDeviceName(std::string_view name);
+// Copies the file into <its directory>/backup/yyyy_mm_dd-hh_nn_ss/ when
+// parameter BACKUP is "1".
+void BackupFile(std::string_view path, TDateTime timestamp);
+
+// --- Messages ---------------------------------------------------------------
+
+void ShowError(std::string_view text);
+bool AskYesNo(std::string_view text);
+
+// --- Conversions ------------------------------------------------------------
+
+// 1 STRING, 2 TDATETIME, 3 INTEGER, 4 CURRENCY, 5 BOOLEAN, 0 anything else.
+int TextFieldTypeOf(std::string_view word);
+bool IsIntegerText(std::string_view text);
+std::string DropTrailingCaret(std::string_view text);
+std::uint16_t ReadU16LE(const unsigned char* bytes);
+std::int32_t ReadU32LE(const unsigned char* bytes);
+void WriteU16LE(unsigned char* bytes, std::uint16_t value);
+void WriteU32LE(unsigned char* bytes, std::uint32_t value);
+// The same calendar day, whatever the time of day.
+bool SameDay(TDateTime a, TDateTime b);
+// Both numbers give the same text with three decimals.
+bool SameAt3Decimals(double a, double b);
+std::int32_t StrToIntOrZero(std::string_view text);
+// Accepts "." and the system decimal separator; 0 when not a number.
+double StrToFloatOrZero(std::string_view text);
+// "1", "T" or "Y", upper-cased but not trimmed.
+bool IsYes(std::string_view text);
+double Round2(double x);
+double Round3(double x);
+// Line n (from 1) of a text whose lines are separated by "^".
+std::string CaretPart(std::string_view text, int n);
+std::string BeforeDash(std::string_view text);
+std::string HostToDeviceDocType(std::string_view text);
+std::string DeviceToHostDocType(std::string_view text);
+std::string ComposeAddress(std::string_view street, std::string_view town,
+                           std::string_view postTown, std::string_view houseNo,
+                           std::string_view flatNo);
+std::string JoinWithBlank(std::string_view first, std::string_view second);
+bool IsTrimmedInteger(std::string_view text);
+bool IsTrimmedFloat(std::string_view text);
+
+// Fixed decimals with the system decimal separator, as patterns such as
+// "0.00" format.
+std::string FormatWithSystemSeparator(double value, int decimals);
+char SystemDecimalSeparator();
+
+}  // namespace bridge

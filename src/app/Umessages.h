@@ -1,0 +1,28 @@
+// Every text that start-up, run control, the shared helpers and the
+// configuration show to the operator, written once.
+#pragma once
+
+#include "platform/Cp1250.h"
+
+namespace bridge {
+
+inline constexpr auto kBadLayout = Cp1250(u8"Niepoprawny parametr \"WERSJA\"");
+inline constexpr auto kNoDirectoryName = Cp1250(u8"Nie podano nazwy katalogu");
+inline constexpr auto kCannotCreateDir =
+    Cp1250(u8"Nie udało się utworzyć katalogu:");
+inline constexpr auto kCannotMakeDir = Cp1250(u8"Nie można utworzyć katalogu ");
+inline constexpr auto kBackupFailed =
+    Cp1250(u8"Nie udało się utworzyć kopii pliku ");
+inline constexpr auto kBackupErrorNo = Cp1250(u8" Błąd nr :");
+inline constexpr auto kUnknownKey =
+    Cp1250(u8"Nie znaleziono wartości o kodzie ");
+inline constexpr auto kTemplateCopyFailed =
+    Cp1250(u8"Nie udało się przekopiować pliku ");
+inline constexpr auto kBadDeviceName =
+    Cp1250(u8"Niepoprawna nazwa urządzenia: ");
+inline constexpr auto kIniWriteFailed =
+    Cp1250(u8"Nie udało się zapisać pliku ");
+inline constexpr auto kNoConfiguration =
+    Cp1250(u8"Konfiguracja urządzenia nie została otwarta");
+
+}  // namespace bridge

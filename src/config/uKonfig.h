@@ -1,0 +1,116 @@
+// The catalogue of a device's 70 working parameters and the per-device
+// configuration file that holds their values.
+//
+// Each device has a directory below the program directory with its own copy
+// of "<program base name>.cfg"; the copy beside the executable is the
+// template that seeds new devices. Values live in the section "MAIN".
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "config/IniFile.h"
+#include "dbf/Ulist_template.h"
+
+namespace bridge {
+
+struct TRecParam {
+  std::string Key;  // trimmed and upper-cased
+  std::string Description;
+  std::string Value;
+};
+
+struct TComboItem {
+  std::string Key;
+  std::string Items;  // the admissible entries joined by ";"
+};
+
+// Trims and upper-cases a key as every lookup does.
+std::string NormalizeKey(std::string_view key);
+
+class TRecParams {
+ public:
+  // Builds both lists completely, every value at its default.
+  TRecParams();
+
+  void Add(std::string_view key, std::string_view description,
+           std::string_view defaultValue);
+  // Does nothing when a list with the same key is already there.
+  void AddChoiceList(std::string_view key, std::string_view items);
+
+  std::size_t Count() const { return FParams.Count(); }
+  // The parameter at a position, or nullptr at or beyond the count.
+  TRecParam* Item(std::size_t index) const { return FParams.Item(index); }
+  const TListTemplate<TComboItem>& ChoiceLists() const { return FChoices; }
+
+  TRecParam* Find(std::string_view key) const;
+  // Raises "Nie znaleziono wartości o kodzie " + key for an unknown key.
+  TRecParam& Get(std::string_view key) const;
+  void ResetToDefaults();
+  // The description a caption "<KEY>" stands for, or the empty text.
+  std::string PlaceholderText(std::string_view caption) const;
+
+ private:
+  TListTemplate<TRecParam> FParams;
+  TListTemplate<TComboItem> FChoices;
+  std::unordered_map<std::string, std::size_t> FIndex;
+};
+
+// Writes the catalogue's defaults into section "MAIN" of the file at path,
+// creating it when needed.
+void WriteDefaults(std::string_view path);
+
+// "KEY" of a hint "<KEY>": the hint without its first and last characters
+// when it is longer than 2 characters, otherwise the empty text.
+std::string KeyFromHint(std::string_view hint);
+
+class TConfigFile {
+ public:
+  // The program directory and configuration file name from the running
+  // executable, then Open with the device named on the command line.
+  TConfigFile();
+  // The same for an executable at exePath, opening the given device.
+  TConfigFile(std::string_view exePath, std::string_view deviceName);
+
+  // Binds to the device's file, creating its directory and the file from the
+  // template when needed, loads the values and writes all 70 back.
+  void Open(std::string_view deviceName);
+  // Writes every value to the open file; nothing for the empty device name
+  // or when no file is bound.
+  void Save();
+  std::string GetValue(std::string_view key) const;
+  void SetValue(std::string_view key, std::string_view value);
+
+  const std::string& DeviceName() const { return FDeviceName; }
+  const std::string& FileName() const { return FFileName; }
+  const std::string& ExeDir() const { return FExeDir; }
+  const std::string& CfgName() const { return FCfgName; }
+  const std::string& Section() const { return FSection; }
+  bool IsBound() const { return FIniFile != nullptr; }
+  TRecParams& Params() { return *FParams; }
+  const TRecParams& Params() const { return *FParams; }
+
+ private:
+  void WriteAll();
+
+  std::unique_ptr<TIniFile> FIniFile;
+  std::unique_ptr<TRecParams> FParams;
+  std::string FFileName;
+  std::string FExeDir;
+  std::string FCfgName;
+  std::string FSection = "MAIN";
+  std::string FDeviceName;
+};
+
+// The one process-wide configuration. Call CreateConfigFile (or
+// SetConfigFile in tests) first.
+TConfigFile& ConfigFile();
+// Creates the configuration for the command-line device, as start-up does.
+void CreateConfigFile();
+// Installs a configuration and gives back the one it replaces.
+std::unique_ptr<TConfigFile> SetConfigFile(std::unique_ptr<TConfigFile> file);
+
+}  // namespace bridge

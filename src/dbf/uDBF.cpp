@@ -1,0 +1,1 @@
+#include "dbf/uDBF.h"

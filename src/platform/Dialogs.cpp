@@ -1,0 +1,43 @@
+#include "platform/Dialogs.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "platform/Cp1250.h"
+#include "platform/Text.h"
+
+namespace bridge::platform {
+namespace {
+
+void WriteLineToStderr(std::string_view text) {
+  const std::string line = Cp1250ToUtf8(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+void TConsoleMessageBoxes::ShowError(std::string_view text) {
+  WriteLineToStderr(text);
+}
+
+void TConsoleMessageBoxes::ShowInformation(std::string_view text) {
+  WriteLineToStderr(text);
+}
+
+bool TConsoleMessageBoxes::AskYesNo(std::string_view text) {
+  if (::isatty(STDIN_FILENO) == 0) return false;
+  const std::string prompt =
+      Cp1250ToUtf8(text) + Cp1250ToUtf8(Cp1250(u8" [t/n] ").view());
+  std::fwrite(prompt.data(), 1, prompt.size(), stderr);
+  std::fflush(stderr);
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  const std::string first = UpperCase(Trim(answer)).substr(0, 1);
+  return first == "T" || first == "Y";
+}
+
+}  // namespace bridge::platform

@@ -1,0 +1,54 @@
+// What the operating system decides for the program, in one injectable place:
+// the program arguments, the running executable, the local clock, the user's
+// decimal separator and the message boxes. Tests replace it with
+// TScopedSystem to run with fixed dates, either separator and a program
+// directory of their own.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/DateTime.h"
+#include "platform/Dialogs.h"
+
+namespace bridge::platform {
+
+struct TSystem {
+  // argv[1...] as Windows-1250 text.
+  std::vector<std::string> Arguments;
+  // The full path of the running executable.
+  std::string ExecutablePath;
+  std::function<TDateTime()> Now;
+  char DecimalSeparator = '.';
+  std::unique_ptr<TMessageBoxes> MessageBoxes;
+};
+
+// The process's system: the real one until a test or main() replaces it.
+TSystem& System();
+
+// Builds the real system from the process's arguments and environment.
+TSystem RealSystem(int argc, const char* const* argv);
+// Installs a system for the process, as main() does after start-up.
+void InstallSystem(TSystem system);
+
+// The local date and time.
+TDateTime LocalNow();
+// The decimal separator of LC_NUMERIC (LC_ALL, LC_NUMERIC or LANG).
+char LocaleDecimalSeparator();
+
+// Replaces the process's system for one scope and puts the old one back.
+class TScopedSystem {
+ public:
+  explicit TScopedSystem(TSystem system);
+  ~TScopedSystem();
+  TScopedSystem(const TScopedSystem&) = delete;
+  TScopedSystem& operator=(const TScopedSystem&) = delete;
+  TSystem& Get() { return System(); }
+
+ private:
+  TSystem FSaved;
+};
+
+}  // namespace bridge::platform

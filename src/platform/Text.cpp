@@ -1,0 +1,225 @@
+#include "platform/Text.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace bridge {
+namespace {
+
+constexpr std::array<unsigned char, 128> kUpperHigh = {
+    0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x8B,
+    0x8C, 0x8D, 0x8E, 0x8F, 0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97,
+    0x98, 0x99, 0x8A, 0x9B, 0x8C, 0x8D, 0x8E, 0x8F, 0xA0, 0xA1, 0xA2, 0xA3,
+    0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD, 0xAE, 0xAF,
+    0xB0, 0xB1, 0xB2, 0xA3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xA5, 0xAA, 0xBB,
+    0xBC, 0xBD, 0xBC, 0xAF, 0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7,
+    0xC8, 0xC9, 0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1, 0xD2, 0xD3,
+    0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF,
+    0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xCB,
+    0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xF7,
+    0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xFF};
+
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string TrimLeft(std::string_view text) {
+  std::size_t begin = 0;
+  while (begin < text.size() && IsTrimmed(text[begin])) ++begin;
+  return std::string(text.substr(begin));
+}
+
+std::string TrimRight(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0 && IsTrimmed(text[end - 1])) --end;
+  return std::string(text.substr(0, end));
+}
+
+std::string Trim(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsTrimmed(text[begin])) ++begin;
+  while (end > begin && IsTrimmed(text[end - 1])) --end;
+  return std::string(text.substr(begin, end - begin));
+}
+
+char UpperCaseChar(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 'a' && byte <= 'z') return static_cast<char>(byte - 32);
+  if (byte >= 0x80) return static_cast<char>(kUpperHigh[byte - 0x80u]);
+  return c;
+}
+
+std::string UpperCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = UpperCaseChar(c);
+  return out;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return CompareText(a, b) == 0;
+}
+
+int CompareText(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(UpperCaseChar(a[i]));
+    const auto y = static_cast<unsigned char>(UpperCaseChar(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+  std::int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (!IsDigit(text[i])) return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+    if (value > std::int64_t{1} << 32) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+std::optional<double> ParseFloat(std::string_view text, char decimalSeparator) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && text[begin] == ' ') ++begin;
+  while (end > begin && text[end - 1] == ' ') --end;
+  std::string plain;
+  plain.reserve(end - begin);
+  std::size_t i = begin;
+  if (i < end && (text[i] == '+' || text[i] == '-')) {
+    if (text[i] == '-') plain.push_back('-');
+    ++i;
+  }
+  std::size_t digits = 0;
+  bool separator = false;
+  for (; i < end; ++i) {
+    const char c = text[i];
+    if (IsDigit(c)) {
+      plain.push_back(c);
+      ++digits;
+    } else if (c == decimalSeparator && !separator) {
+      plain.push_back('.');
+      separator = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < end && (text[i] == 'e' || text[i] == 'E')) {
+    plain.push_back('e');
+    ++i;
+    if (i < end && (text[i] == '+' || text[i] == '-')) plain.push_back(text[i++]);
+    std::size_t expDigits = 0;
+    for (; i < end && IsDigit(text[i]); ++i, ++expDigits) plain.push_back(text[i]);
+    if (expDigits == 0) return std::nullopt;
+  }
+  if (i != end) return std::nullopt;
+  double value = 0;
+  const auto result =
+      std::from_chars(plain.data(), plain.data() + plain.size(), value);
+  if (result.ec != std::errc() || result.ptr != plain.data() + plain.size() ||
+      !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string FormatFixed(double value, int decimals, char decimalSeparator) {
+  if (decimals < 0) decimals = 0;
+  if (!std::isfinite(value)) value = 0;
+  // The 15 significant digits a person reads, as d.dddddddddddddde±x.
+  std::array<char, 40> sci{};
+  std::snprintf(sci.data(), sci.size(), "%.14e", value);
+  const bool negative = sci[0] == '-';
+  const char* p = sci.data() + (negative ? 1 : 0);
+  std::string digits;
+  digits.push_back(*p++);
+  if (*p == '.') ++p;
+  while (IsDigit(*p)) digits.push_back(*p++);
+  int exponent = 0;
+  if (*p == 'e' || *p == 'E') exponent = std::atoi(p + 1);
+  // digits[k] has the weight 10^(exponent - k).
+  std::string intPart;
+  std::string fracPart;
+  const int pointAt = exponent + 1;  // number of digits before the point
+  std::string all;
+  if (pointAt <= 0) {
+    all = std::string(static_cast<std::size_t>(-pointAt + 1), '0') + digits;
+  } else {
+    all = digits;
+    if (static_cast<int>(all.size()) < pointAt + decimals + 1) {
+      all.append(static_cast<std::size_t>(pointAt + decimals + 1) - all.size(),
+                 '0');
+    }
+  }
+  const int intDigits = pointAt <= 0 ? 1 : pointAt;
+  if (static_cast<int>(all.size()) < intDigits + decimals + 1) {
+    all.append(static_cast<std::size_t>(intDigits + decimals + 1) - all.size(),
+               '0');
+  }
+  // Keep intDigits + decimals digits and round half away from zero on the
+  // first digit dropped.
+  const auto keep = static_cast<std::size_t>(intDigits + decimals);
+  const bool roundUp = all[keep] >= '5';
+  all.resize(keep);
+  if (roundUp) {
+    std::size_t k = keep;
+    while (k > 0) {
+      --k;
+      if (all[k] == '9') {
+        all[k] = '0';
+      } else {
+        ++all[k];
+        break;
+      }
+      if (k == 0) {
+        all.insert(all.begin(), '1');
+        break;
+      }
+    }
+  }
+  const std::size_t fracStart = all.size() - static_cast<std::size_t>(decimals);
+  intPart = all.substr(0, fracStart);
+  fracPart = all.substr(fracStart);
+  const std::size_t firstNonZero = intPart.find_first_not_of('0');
+  intPart = firstNonZero == std::string::npos ? "0" : intPart.substr(firstNonZero);
+  const bool isZero = intPart == "0" &&
+                      fracPart.find_first_not_of('0') == std::string::npos;
+  std::string out;
+  if (negative && !isZero) out.push_back('-');
+  out += intPart;
+  if (decimals > 0) {
+    out.push_back(decimalSeparator);
+    out += fracPart;
+  }
+  return out;
+}
+
+std::string IntToStr(std::int64_t value) {
+  std::array<char, 24> buffer{};
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  return std::string(buffer.data(), result.ptr);
+}
+
+}  // namespace bridge

@@ -1,0 +1,46 @@
+// Text and number rules shared by every layer: trimming, the Windows-1250
+// case mapping, strict number parsing and decimal formatting that rounds as
+// a person reads the number.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace bridge {
+
+// Removes every character with a code from 0 to 32 at both ends.
+std::string Trim(std::string_view text);
+std::string TrimLeft(std::string_view text);
+std::string TrimRight(std::string_view text);
+
+// Upper-cases with the Windows-1250 case mapping (ASCII and the letters of
+// the code page), whatever the process locale.
+std::string UpperCase(std::string_view text);
+char UpperCaseChar(char c);
+// Equal without regard to case under the same mapping.
+bool SameText(std::string_view a, std::string_view b);
+// Orders without regard to case: negative, zero or positive.
+int CompareText(std::string_view a, std::string_view b);
+
+// A decimal integer: an optional sign and at least one digit, nothing else,
+// within 32 bits. Anything else, a number out of range too, gives nothing.
+std::optional<std::int32_t> ParseInt32(std::string_view text);
+
+// A decimal number with the given decimal separator: optional blanks at both
+// ends, an optional sign, digits with at most one separator, an optional
+// exponent. Gives nothing when the text is not one, or is not finite.
+std::optional<double> ParseFloat(std::string_view text, char decimalSeparator);
+
+// Formats with exactly `decimals` digits after the separator (none and no
+// separator for 0), rounding half away from zero on the number's
+// 15-significant-digit decimal form: 2.5 gives "3", 0.125 with 2 gives
+// "0.13". A value that rounds to zero has no sign; NaN and the infinities
+// format as zero.
+std::string FormatFixed(double value, int decimals, char decimalSeparator);
+
+// Shortest text of a whole number.
+std::string IntToStr(std::int64_t value);
+
+}  // namespace bridge

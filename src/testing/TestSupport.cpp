@@ -1,0 +1,162 @@
+#include "testing/TestSupport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace bridge::testing {
+namespace fs = std::filesystem;
+
+TTempDir::TTempDir() {
+  static std::atomic<unsigned> counter{0};
+  const fs::path base = fs::temp_directory_path();
+  for (;;) {
+    FPath = base / ("forbook-test-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(counter++));
+    std::error_code ec;
+    if (fs::create_directory(FPath, ec)) break;
+  }
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  fs::remove_all(FPath, ec);
+}
+
+std::string TTempDir::operator/(std::string_view name) const {
+  return (FPath / std::string(name)).string();
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Hex(std::string_view pairs) {
+  std::string bytes;
+  int high = -1;
+  for (const char c : pairs) {
+    int nibble;
+    if (c >= '0' && c <= '9') {
+      nibble = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      nibble = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      nibble = c - 'A' + 10;
+    } else {
+      continue;
+    }
+    if (high < 0) {
+      high = nibble;
+    } else {
+      bytes.push_back(static_cast<char>(high * 16 + nibble));
+      high = -1;
+    }
+  }
+  return bytes;
+}
+
+namespace {
+
+std::string Dump(std::string_view bytes, std::size_t from, std::size_t to) {
+  std::string out;
+  char cell[4];
+  for (std::size_t i = from; i < to && i < bytes.size(); ++i) {
+    std::snprintf(cell, sizeof cell, "%02X ",
+                  static_cast<unsigned>(static_cast<unsigned char>(bytes[i])));
+    out += cell;
+  }
+  return out;
+}
+
+}  // namespace
+
+::testing::AssertionResult SameBytes(std::string_view actual,
+                                     std::string_view expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < actual.size() && at < expected.size() &&
+         actual[at] == expected[at]) {
+    ++at;
+  }
+  const std::size_t from = at >= 8 ? at - 8 : 0;
+  return ::testing::AssertionFailure()
+         << "bytes differ at offset " << at << " (sizes " << actual.size()
+         << " and " << expected.size() << ")\n  actual   @" << from << ": "
+         << Dump(actual, from, at + 8) << "\n  expected @" << from << ": "
+         << Dump(expected, from, at + 8);
+}
+
+std::vector<std::string> ListNames(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(path, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void TRecordingMessageBoxes::ShowError(std::string_view text) {
+  Errors.emplace_back(text);
+}
+
+bool TRecordingMessageBoxes::AskYesNo(std::string_view text) {
+  Questions.emplace_back(text);
+  if (Answers.empty()) return false;
+  const bool answer = Answers.front();
+  Answers.erase(Answers.begin());
+  return answer;
+}
+
+void TRecordingMessageBoxes::ShowInformation(std::string_view text) {
+  Informations.emplace_back(text);
+}
+
+namespace {
+
+platform::TSystem MakeSystem(const std::string& exeDir,
+                             std::vector<std::string> arguments,
+                             char decimalSeparator, TDateTime now,
+                             TRecordingMessageBoxes*& boxes) {
+  platform::TSystem system;
+  system.Arguments = std::move(arguments);
+  system.ExecutablePath = exeDir + "/forbook-bridge";
+  system.Now = [now] { return now; };
+  system.DecimalSeparator = decimalSeparator;
+  auto recording = std::make_unique<TRecordingMessageBoxes>();
+  boxes = recording.get();
+  system.MessageBoxes = std::move(recording);
+  return system;
+}
+
+}  // namespace
+
+TTestSystem::TTestSystem(const std::string& exeDir,
+                         std::vector<std::string> arguments,
+                         char decimalSeparator, TDateTime now)
+    : FBoxes(nullptr),
+      FScope(MakeSystem(exeDir, std::move(arguments), decimalSeparator, now,
+                        FBoxes)) {}
+
+TScopedConfigFile::TScopedConfigFile(std::unique_ptr<TConfigFile> file)
+    : FSaved(SetConfigFile(std::move(file))) {}
+
+TScopedConfigFile::TScopedConfigFile(std::string_view deviceName)
+    : TScopedConfigFile(std::make_unique<TConfigFile>(
+          platform::System().ExecutablePath, deviceName)) {}
+
+TScopedConfigFile::~TScopedConfigFile() { SetConfigFile(std::move(FSaved)); }
+
+}  // namespace bridge::testing

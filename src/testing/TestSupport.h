@@ -1,0 +1,92 @@
+// What the tests share: temporary directories, byte comparisons, a system of
+// their own (fixed clock, chosen decimal separator, recorded message boxes)
+// and a configuration bound to a temporary program directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/uKonfig.h"
+#include "platform/DateTime.h"
+#include "platform/Dialogs.h"
+#include "platform/System.h"
+
+namespace bridge::testing {
+
+// A fresh directory, removed with everything in it by the destructor.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  const std::filesystem::path& Path() const { return FPath; }
+  // The path of a name inside, as program text.
+  std::string operator/(std::string_view name) const;
+  std::string Str() const { return FPath.string(); }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, std::string_view bytes);
+// Bytes from hex pairs; blanks between them are ignored.
+std::string Hex(std::string_view pairs);
+// Success when equal; otherwise names the first differing offset and dumps
+// the bytes around it.
+::testing::AssertionResult SameBytes(std::string_view actual,
+                                     std::string_view expected);
+// Names of the entries of a directory, sorted.
+std::vector<std::string> ListNames(const std::string& path);
+
+// Message boxes that record what they were shown and answer from a script.
+class TRecordingMessageBoxes final : public platform::TMessageBoxes {
+ public:
+  void ShowError(std::string_view text) override;
+  bool AskYesNo(std::string_view text) override;
+  void ShowInformation(std::string_view text) override;
+
+  std::vector<std::string> Errors;
+  std::vector<std::string> Questions;
+  std::vector<std::string> Informations;
+  std::vector<bool> Answers;  // answers in order; No when they run out
+};
+
+// Installs a system for one test: the executable at exeDir/forbook-bridge,
+// the given arguments, a fixed clock and a decimal separator.
+class TTestSystem {
+ public:
+  explicit TTestSystem(const std::string& exeDir,
+                       std::vector<std::string> arguments = {},
+                       char decimalSeparator = '.',
+                       TDateTime now = EncodeDateTime({2005, 3, 7, 14, 5, 9, 0}));
+  TRecordingMessageBoxes& Boxes() { return *FBoxes; }
+  platform::TSystem& System() { return FScope.Get(); }
+
+ private:
+  TRecordingMessageBoxes* FBoxes;
+  platform::TScopedSystem FScope;
+};
+
+// Installs a configuration for one test and removes it afterwards.
+class TScopedConfigFile {
+ public:
+  explicit TScopedConfigFile(std::unique_ptr<TConfigFile> file);
+  // The configuration of the current system's executable for a device.
+  explicit TScopedConfigFile(std::string_view deviceName);
+  ~TScopedConfigFile();
+  TScopedConfigFile(const TScopedConfigFile&) = delete;
+  TScopedConfigFile& operator=(const TScopedConfigFile&) = delete;
+  TConfigFile& Get() { return ConfigFile(); }
+
+ private:
+  std::unique_ptr<TConfigFile> FSaved;
+};
+
+}  // namespace bridge::testing

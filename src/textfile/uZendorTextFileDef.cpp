@@ -1,0 +1,1 @@
+#include "textfile/uZendorTextFileDef.h"
