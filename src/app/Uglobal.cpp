@@ -17,8 +17,8 @@ constexpr char kDelimiter = platform::kPathDelimiter;
 std::string DeviceSideDir(std::string_view side) {
   const std::string catalog = ConfigFile().GetValue("KATALOG");
   EnsureDir(catalog);
-  std::string path = ExcludeTrailingBackslash(catalog) + kDelimiter +
-                     std::string(side);
+  std::string path =
+      ExcludeTrailingBackslash(catalog) + kDelimiter + std::string(side);
   EnsureDir(path);
   path += kDelimiter + PadDeviceName(ConfigFile().DeviceName());
   EnsureDir(path);
@@ -119,11 +119,10 @@ std::uint16_t ReadU16LE(const unsigned char* bytes) {
 }
 
 std::int32_t ReadU32LE(const unsigned char* bytes) {
-  const std::uint32_t value =
-      static_cast<std::uint32_t>(bytes[0]) |
-      (static_cast<std::uint32_t>(bytes[1]) << 8) |
-      (static_cast<std::uint32_t>(bytes[2]) << 16) |
-      (static_cast<std::uint32_t>(bytes[3]) << 24);
+  const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) |
+                              (static_cast<std::uint32_t>(bytes[1]) << 8) |
+                              (static_cast<std::uint32_t>(bytes[2]) << 16) |
+                              (static_cast<std::uint32_t>(bytes[3]) << 24);
   return static_cast<std::int32_t>(value);
 }
 

@@ -23,7 +23,8 @@ std::string Argument(std::size_t number) {
 std::string WithoutPrefix(std::string_view argument, std::string_view prefix) {
   std::string text = Trim(UpperCase(argument));
   if (text.starts_with(prefix)) {
-    text = Trim(std::string_view(text).substr(prefix.size(), kMaxArgumentLength));
+    text =
+        Trim(std::string_view(text).substr(prefix.size(), kMaxArgumentLength));
   }
   return text;
 }

@@ -7,8 +7,8 @@
 #include "app/Uprogramparams.h"
 #include "config/uKonfig.h"
 #include "config/uMain2.h"
-#include "platform/EBridgeError.h"
 #include "platform/Cp1250.h"
+#include "platform/EBridgeError.h"
 #include "transfer/uMain2_jobs.h"
 
 namespace bridge {

@@ -105,8 +105,7 @@ std::size_t TIniFile::FindKey(std::size_t header, std::string_view key) const {
   return std::string::npos;
 }
 
-std::string TIniFile::ReadString(std::string_view section,
-                                 std::string_view key,
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
   const std::size_t header = FindSection(section);
   if (header == std::string::npos) return std::string(defaultValue);
@@ -134,8 +133,8 @@ void TIniFile::SetInMemory(std::string_view section, std::string_view key,
     if (!FLines.empty() && FLines.back().Ending.empty()) {
       FLines.back().Ending = kNewLine;
     }
-    FLines.push_back({"[" + std::string(StripBlanks(section)) + "]",
-                      std::string(kNewLine)});
+    FLines.push_back(
+        {"[" + std::string(StripBlanks(section)) + "]", std::string(kNewLine)});
     FLines.push_back({entry, std::string(kNewLine)});
     return;
   }
@@ -181,8 +180,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key,
   Flush();
 }
 
-void TIniFile::WriteStrings(std::string_view section,
-                            const TEntries& entries) {
+void TIniFile::WriteStrings(std::string_view section, const TEntries& entries) {
   for (const auto& [key, value] : entries) SetInMemory(section, key, value);
   Flush();
 }

@@ -46,8 +46,7 @@ void AddCatalogue(TRecParams& p) {
   p.Add("MAX_POZ", "Maksymalna ilosc pozycji na dok. ", "0");
   p.Add("MAX_ILOSC", "Maksymalna zamawiana ilosc", "999999.999");
   p.Add("FILTR_TOW", "Domyslny filtr na towary", "");
-  p.Add("DOK_LIMIT", Cp1250(u8"Typ dok. nie wliczanych do limitów").view(),
-        "");
+  p.Add("DOK_LIMIT", Cp1250(u8"Typ dok. nie wliczanych do limitów").view(), "");
   p.Add("LICZNIK", Cp1250(u8"Pytaj o stan licznika kilometrów").view(), "");
   p.Add("VANSEL_ZAM", Cp1250(u8"Wystawianie zamówien w vansellingu").view(),
         "");
@@ -65,8 +64,8 @@ void AddCatalogue(TRecParams& p) {
   p.Add("BLOK_INFO", "Blokada synchronizacji info globalne", "");
   p.Add("BLOK_NPKP", "Blokada niepowiazanych KP", "");
   p.Add("BLOK_NPKW", "Blokada niepowiazanych KW", "");
-  p.Add("BRAK_LIMIT",
-        Cp1250(u8"Ignoruj limity kredytowe kontrahentów").view(), "");
+  p.Add("BRAK_LIMIT", Cp1250(u8"Ignoruj limity kredytowe kontrahentów").view(),
+        "");
   p.Add("AUTO_KP", "Autom. wystawianie KP", "");
   p.Add("UKRYJ_MARZ", "Nie pokazuj marzy", "");
   p.Add("MARZA", Cp1250(u8"Sposób pokazywania marzy").view(), "");
@@ -75,12 +74,11 @@ void AddCatalogue(TRecParams& p) {
         Cp1250(u8"Zezwalaj na poprawe wydrukowanych dokumentów").view(), "T");
   p.Add("KAS_DOK", Cp1250(u8"Zezwalaj na kasowanie dokumentów").view(), "T");
   p.Add("KAS_DR_DOK",
-        Cp1250(u8"Zezwalaj na kasowanie wydrukowanych dokumentów").view(),
-        "T");
+        Cp1250(u8"Zezwalaj na kasowanie wydrukowanych dokumentów").view(), "T");
   p.Add("KAS_DOKK",
         Cp1250(u8"Zezwalaj na kasowanie dokumentów kasowych").view(), "T");
-  p.Add("BRUTTO",
-        Cp1250(u8"Dokumenty domyślne wystawiane od brutto").view(), "");
+  p.Add("BRUTTO", Cp1250(u8"Dokumenty domyślne wystawiane od brutto").view(),
+        "");
   p.Add("V_FK_BRUT", "Vanselling - FK i ZA liczone od brutto", "");
   p.Add("V_PA_BRUT", "Vanselling - PA i ZA liczone od brutto", "");
   p.Add("V_DD_BRUT", "Vanselling - DD i ZA liczone od brutto", "");
@@ -136,9 +134,9 @@ bool IsValidDeviceName(std::string_view name) {
 
 std::string ChangeExtToCfg(std::string_view fileName) {
   const std::size_t dot = fileName.rfind('.');
-  const std::string_view stem =
-      dot == std::string_view::npos || dot == 0 ? fileName
-                                                : fileName.substr(0, dot);
+  const std::string_view stem = dot == std::string_view::npos || dot == 0
+                                    ? fileName
+                                    : fileName.substr(0, dot);
   return std::string(stem) + ".cfg";
 }
 
@@ -157,9 +155,9 @@ void TRecParams::Add(std::string_view key, std::string_view description,
                      std::string_view defaultValue) {
   std::string normalized = NormalizeKey(key);
   FIndex.emplace(normalized, FParams.Count());
-  FParams.Add(std::make_unique<TRecParam>(TRecParam{
-      std::move(normalized), std::string(description),
-      std::string(defaultValue)}));
+  FParams.Add(std::make_unique<TRecParam>(
+      TRecParam{std::move(normalized), std::string(description),
+                std::string(defaultValue)}));
 }
 
 void TRecParams::AddChoiceList(std::string_view key, std::string_view items) {

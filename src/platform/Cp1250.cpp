@@ -44,8 +44,8 @@ std::string Utf8ToCp1250(std::string_view utf8) {
       continue;
     }
     const int byte = cp1250_detail::ByteOf(cp);
-    out.push_back(byte < 0 ? '?'
-                           : static_cast<char>(static_cast<unsigned char>(byte)));
+    out.push_back(
+        byte < 0 ? '?' : static_cast<char>(static_cast<unsigned char>(byte)));
     i += extra + 1;
   }
   return out;

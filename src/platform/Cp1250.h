@@ -47,7 +47,12 @@ struct TFixedText {
   std::size_t Size = 0;
   constexpr std::string_view view() const { return {Data.data(), Size}; }
   std::string str() const { return std::string(view()); }
-  operator std::string() const { return str(); }  // NOLINT: reads as text
+  // Both convert implicitly so that a message reads as text wherever text
+  // is taken.
+  constexpr operator std::string_view() const {  // NOLINT
+    return view();
+  }
+  operator std::string() const { return str(); }  // NOLINT
 };
 
 }  // namespace cp1250_detail

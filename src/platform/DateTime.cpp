@@ -11,7 +11,8 @@ bool IsLeap(int year) {
 }
 
 int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30,
+                                  31, 31, 30, 31, 30, 31};
   return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
 }
 

@@ -1,1 +1,41 @@
+#include "platform/DateTime.h"
+
 #include <gtest/gtest.h>
+
+namespace bridge {
+namespace {
+
+TEST(DateTimeEncoding, CountsDaysFrom30December1899) {
+  EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
+  EXPECT_EQ(EncodeDate(1900, 1, 1), 2.0);
+  EXPECT_EQ(EncodeDate(2005, 3, 7), 38418.0);
+  EXPECT_EQ(EncodeDate(2024, 2, 29), 45351.0);
+  EXPECT_EQ(EncodeDate(2023, 2, 29), 0.0);  // no such day
+  EXPECT_DOUBLE_EQ(EncodeDateTime({2005, 3, 7, 12, 0, 0, 0}), 38418.5);
+}
+
+TEST(DateTimeEncoding, DecodesWhatItEncodes) {
+  for (const TDateParts& parts : {TDateParts{2005, 3, 7, 14, 5, 9, 0},
+                                  TDateParts{1999, 12, 31, 23, 59, 59, 0},
+                                  TDateParts{2000, 2, 29, 0, 0, 0, 0},
+                                  TDateParts{1850, 6, 1, 6, 30, 0, 0}}) {
+    const TDateParts back = DecodeDateTime(EncodeDateTime(parts));
+    EXPECT_EQ(back.Year, parts.Year);
+    EXPECT_EQ(back.Month, parts.Month);
+    EXPECT_EQ(back.Day, parts.Day);
+    EXPECT_EQ(back.Hour, parts.Hour);
+    EXPECT_EQ(back.Minute, parts.Minute);
+    EXPECT_EQ(back.Second, parts.Second);
+  }
+}
+
+TEST(DateTimeFormatting, PadsEveryPartWithZeros) {
+  const TDateTime t = EncodeDateTime({2005, 3, 7, 14, 5, 9, 0});
+  EXPECT_EQ(FormatDateTime("yyyy_mm_dd-hh_nn_ss", t), "2005_03_07-14_05_09");
+  EXPECT_EQ(FormatDateTime("dd-mm-yyyy", t), "07-03-2005");
+  EXPECT_EQ(FormatDateTime("yymmdd", t), "050307");
+  EXPECT_EQ(FormatDateTime("dd-mm-yyyy", 1e300), "30-12-1899");
+}
+
+}  // namespace
+}  // namespace bridge

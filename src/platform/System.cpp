@@ -1,9 +1,10 @@
 #include "platform/System.h"
 
+#include <sys/time.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
-#include <sys/time.h>
 
 #include "platform/Cp1250.h"
 #include "platform/Files.h"

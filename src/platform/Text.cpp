@@ -128,9 +128,11 @@ std::optional<double> ParseFloat(std::string_view text, char decimalSeparator) {
   if (i < end && (text[i] == 'e' || text[i] == 'E')) {
     plain.push_back('e');
     ++i;
-    if (i < end && (text[i] == '+' || text[i] == '-')) plain.push_back(text[i++]);
+    if (i < end && (text[i] == '+' || text[i] == '-'))
+      plain.push_back(text[i++]);
     std::size_t expDigits = 0;
-    for (; i < end && IsDigit(text[i]); ++i, ++expDigits) plain.push_back(text[i]);
+    for (; i < end && IsDigit(text[i]); ++i, ++expDigits)
+      plain.push_back(text[i]);
     if (expDigits == 0) return std::nullopt;
   }
   if (i != end) return std::nullopt;
@@ -202,9 +204,10 @@ std::string FormatFixed(double value, int decimals, char decimalSeparator) {
   intPart = all.substr(0, fracStart);
   fracPart = all.substr(fracStart);
   const std::size_t firstNonZero = intPart.find_first_not_of('0');
-  intPart = firstNonZero == std::string::npos ? "0" : intPart.substr(firstNonZero);
-  const bool isZero = intPart == "0" &&
-                      fracPart.find_first_not_of('0') == std::string::npos;
+  intPart =
+      firstNonZero == std::string::npos ? "0" : intPart.substr(firstNonZero);
+  const bool isZero =
+      intPart == "0" && fracPart.find_first_not_of('0') == std::string::npos;
   std::string out;
   if (negative && !isZero) out.push_back('-');
   out += intPart;

@@ -1,10 +1,12 @@
 #include "testing/TestSupport.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -29,6 +31,10 @@ TTempDir::~TTempDir() {
 
 std::string TTempDir::operator/(std::string_view name) const {
   return (FPath / std::string(name)).string();
+}
+
+std::string U8(std::u8string_view text) {
+  return std::string(text.begin(), text.end());
 }
 
 std::string ReadBytes(const std::string& path) {
@@ -106,6 +112,45 @@ std::vector<std::string> ListNames(const std::string& path) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+  std::string out = "'";
+  for (const char c : text) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+TRunResult RunExecutable(const std::string& exe,
+                         const std::vector<std::string>& arguments) {
+  TTempDir output;
+  std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + Quoted(exe);
+  for (const std::string& argument : arguments)
+    command += " " + Quoted(argument);
+  command +=
+      " </dev/null >" + Quoted(output / "out") + " 2>" + Quoted(output / "err");
+  const int raw = std::system(command.c_str());
+  TRunResult result;
+  result.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.Stdout = ReadBytes(output / "out");
+  result.Stderr = ReadBytes(output / "err");
+  return result;
+}
+
+std::string InstallProgram(const std::string& builtExe,
+                           const std::string& directory) {
+  const std::string target = directory + "/forbook-bridge";
+  fs::copy_file(builtExe, target, fs::copy_options::overwrite_existing);
+  return target;
 }
 
 void TRecordingMessageBoxes::ShowError(std::string_view text) {

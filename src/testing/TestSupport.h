@@ -34,6 +34,9 @@ class TTempDir {
   std::filesystem::path FPath;
 };
 
+// A UTF-8 literal as a byte string, as the operating system hands text over.
+std::string U8(std::u8string_view text);
+
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, std::string_view bytes);
 // Bytes from hex pairs; blanks between them are ignored.
@@ -44,6 +47,19 @@ std::string Hex(std::string_view pairs);
                                      std::string_view expected);
 // Names of the entries of a directory, sorted.
 std::vector<std::string> ListNames(const std::string& path);
+
+// Runs an executable with arguments, no display and no standard input, and
+// gives its exit status and what it wrote to standard error.
+struct TRunResult {
+  int Status = -1;
+  std::string Stdout;
+  std::string Stderr;
+};
+TRunResult RunExecutable(const std::string& exe,
+                         const std::vector<std::string>& arguments);
+// Copies the built program into a directory, as an installation.
+std::string InstallProgram(const std::string& builtExe,
+                           const std::string& directory);
 
 // Message boxes that record what they were shown and answer from a script.
 class TRecordingMessageBoxes final : public platform::TMessageBoxes {
@@ -65,7 +81,8 @@ class TTestSystem {
   explicit TTestSystem(const std::string& exeDir,
                        std::vector<std::string> arguments = {},
                        char decimalSeparator = '.',
-                       TDateTime now = EncodeDateTime({2005, 3, 7, 14, 5, 9, 0}));
+                       TDateTime now = EncodeDateTime({2005, 3, 7, 14, 5, 9,
+                                                       0}));
   TRecordingMessageBoxes& Boxes() { return *FBoxes; }
   platform::TSystem& System() { return FScope.Get(); }
 

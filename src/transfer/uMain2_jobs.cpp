@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/Uprogramparams.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 
@@ -9,12 +10,14 @@ namespace bridge {
 
 // TODO: the receive job is not built yet; it must not pretend to succeed.
 void ReceiveJob() {
+  CheckLayout();
   throw EBridgeError(
       Cp1250(u8"Zadanie odbioru dokumentów nie jest jeszcze dostępne").str());
 }
 
 // TODO: the send job is not built yet; it must not pretend to succeed.
 void SendJob() {
+  CheckLayout();
   throw EBridgeError(
       Cp1250(u8"Zadanie wysyłania danych nie jest jeszcze dostępne").str());
 }
