@@ -1,5 +1,6 @@
 #include "app/Uglobal.h"
 
+#include <charconv>
 #include <vector>
 
 #include "app/Umessages.h"
@@ -142,7 +143,11 @@ bool SameDay(TDateTime a, TDateTime b) {
 }
 
 bool SameAt3Decimals(double a, double b) {
-  return FormatFixed(a, 3, '.') == FormatFixed(b, 3, '.');
+  TFixedBuffer x;
+  TFixedBuffer y;
+  const std::size_t xSize = FormatFixedInto(a, 3, '.', x);
+  const std::size_t ySize = FormatFixedInto(b, 3, '.', y);
+  return std::string_view(x.data(), xSize) == std::string_view(y.data(), ySize);
 }
 
 std::int32_t StrToIntOrZero(std::string_view text) {
@@ -164,10 +169,15 @@ bool IsYes(std::string_view text) {
 
 namespace {
 
+// Formats with the pattern and reads the text back. Which separator stands
+// in the text does not change the number, so "." serves, and the text never
+// leaves the stack.
 double RoundVia(double nudged, int decimals) {
-  const char separator = SystemDecimalSeparator();
-  return ParseFloat(FormatFixed(nudged, decimals, separator), separator)
-      .value_or(0.0);
+  TFixedBuffer text;
+  const std::size_t size = FormatFixedInto(nudged, decimals, '.', text);
+  double result = 0;
+  const auto parsed = std::from_chars(text.data(), text.data() + size, result);
+  return parsed.ec == std::errc() ? result : 0.0;
 }
 
 }  // namespace

@@ -79,7 +79,7 @@ consteval cp1250_detail::TFixedText<N> Cp1250(const char8_t (&utf8)[N]) {
     } else {
       throw "Cp1250: a character outside the code page";
     }
-    if (i + extra >= end + 1) throw "Cp1250: truncated UTF-8";
+    if (i + extra >= end) throw "Cp1250: truncated UTF-8";
     for (std::size_t k = 1; k <= extra; ++k) {
       const auto next = static_cast<unsigned char>(utf8[i + k]);
       if ((next & 0xC0) != 0x80) throw "Cp1250: malformed UTF-8";

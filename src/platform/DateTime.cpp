@@ -6,25 +6,27 @@
 namespace bridge {
 namespace {
 
-bool IsLeap(int year) {
+constexpr bool IsLeap(int year) {
   return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30,
+constexpr int DaysInMonth(int year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30,
                                   31, 31, 30, 31, 30, 31};
   return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
 }
 
 // Days from 1 January of year 1 to the given date.
-std::int64_t DaysFromCivilStart(int year, int month, int day) {
+constexpr std::int64_t DaysFromCivilStart(int year, int month, int day) {
   const std::int64_t y = year - 1;
   std::int64_t days = y * 365 + y / 4 - y / 100 + y / 400;
   for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
   return days + day - 1;
 }
 
-const std::int64_t kDay0 = DaysFromCivilStart(1899, 12, 30);
+// Computed at compile time, so dates made during static initialisation
+// elsewhere never see it unset.
+constexpr std::int64_t kDay0 = DaysFromCivilStart(1899, 12, 30);
 constexpr double kMillisecondsPerDay = 86400000.0;
 
 void Append2(std::string& out, int value) {

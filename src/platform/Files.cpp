@@ -34,6 +34,15 @@ bool FileExists(std::string_view path) { return StatIs(path, S_IFREG); }
 
 bool DirectoryExists(std::string_view path) { return StatIs(path, S_IFDIR); }
 
+std::optional<std::uint64_t> FileSize(std::string_view path) {
+  struct stat info {};
+  if (path.empty() || ::stat(Native(path).c_str(), &info) != 0 ||
+      (info.st_mode & S_IFMT) != S_IFREG) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
 bool CreateDir(std::string_view path) {
   if (path.empty()) return false;
   return ::mkdir(Native(path).c_str(), 0777) == 0;

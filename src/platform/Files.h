@@ -14,6 +14,8 @@ namespace bridge::platform {
 inline constexpr char kPathDelimiter = '/';
 
 bool FileExists(std::string_view path);       // a file, not a directory
+// The size of a file, or nothing when there is no file.
+std::optional<std::uint64_t> FileSize(std::string_view path);
 bool DirectoryExists(std::string_view path);  // a directory
 // Creates this one directory; its parent must exist. False when that fails.
 bool CreateDir(std::string_view path);

@@ -1,9 +1,10 @@
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace bridge {
@@ -146,76 +147,87 @@ std::optional<double> ParseFloat(std::string_view text, char decimalSeparator) {
   return value;
 }
 
-std::string FormatFixed(double value, int decimals, char decimalSeparator) {
-  if (decimals < 0) decimals = 0;
+std::size_t FormatFixedInto(double value, int decimals, char decimalSeparator,
+                            TFixedBuffer& out) {
+  decimals = std::clamp(decimals, 0, kMaxFixedDecimals);
   if (!std::isfinite(value)) value = 0;
-  // The 15 significant digits a person reads, as d.dddddddddddddde±x.
+  // The digits a person reads: the shortest form that reads back as the
+  // value, or its 15 significant digits when that form is longer.
   std::array<char, 40> sci{};
-  std::snprintf(sci.data(), sci.size(), "%.14e", value);
-  const bool negative = sci[0] == '-';
-  const char* p = sci.data() + (negative ? 1 : 0);
-  std::string digits;
-  digits.push_back(*p++);
-  if (*p == '.') ++p;
-  while (IsDigit(*p)) digits.push_back(*p++);
+  auto result = std::to_chars(sci.data(), sci.data() + sci.size(), value,
+                              std::chars_format::scientific);
+  const auto parse = [&sci](const char* end, std::array<unsigned char, 20>& d,
+                            int& count, int& exponent, bool& negative) {
+    const char* p = sci.data();
+    negative = *p == '-';
+    if (negative) ++p;
+    count = 0;
+    for (; p < end && *p != 'e'; ++p) {
+      if (IsDigit(*p))
+        d[static_cast<std::size_t>(count++)] =
+            static_cast<unsigned char>(*p - '0');
+    }
+    exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exponent);
+  };
+  std::array<unsigned char, 20> digits{};
+  int count = 0;
   int exponent = 0;
-  if (*p == 'e' || *p == 'E') exponent = std::atoi(p + 1);
+  bool negative = false;
+  parse(result.ptr, digits, count, exponent, negative);
+  if (count > 15) {
+    result = std::to_chars(sci.data(), sci.data() + sci.size(), value,
+                           std::chars_format::scientific, 14);
+    parse(result.ptr, digits, count, exponent, negative);
+  }
   // digits[k] has the weight 10^(exponent - k).
-  std::string intPart;
-  std::string fracPart;
-  const int pointAt = exponent + 1;  // number of digits before the point
-  std::string all;
-  if (pointAt <= 0) {
-    all = std::string(static_cast<std::size_t>(-pointAt + 1), '0') + digits;
-  } else {
-    all = digits;
-    if (static_cast<int>(all.size()) < pointAt + decimals + 1) {
-      all.append(static_cast<std::size_t>(pointAt + decimals + 1) - all.size(),
-                 '0');
+  const auto digitAt = [&](int weight) -> unsigned char {
+    const int k = exponent - weight;
+    return k >= 0 && k < count ? digits[static_cast<std::size_t>(k)] : 0;
+  };
+  const int intDigits = std::max(exponent + 1, 1);
+  const int total = intDigits + decimals;
+  std::array<unsigned char, kFixedBufferSize> kept{};
+  for (int i = 0; i < total; ++i) {
+    kept[static_cast<std::size_t>(i)] = digitAt(intDigits - 1 - i);
+  }
+  // Half away from zero on the first digit dropped.
+  bool carry = digitAt(-decimals - 1) >= 5;
+  for (int i = total - 1; carry && i >= 0; --i) {
+    auto& digit = kept[static_cast<std::size_t>(i)];
+    digit = digit == 9 ? 0 : static_cast<unsigned char>(digit + 1);
+    carry = digit == 0;
+  }
+  bool isZero = !carry;
+  for (int i = 0; isZero && i < total; ++i)
+    isZero = kept[static_cast<std::size_t>(i)] == 0;
+  char* p = out.data();
+  if (negative && !isZero) *p++ = '-';
+  if (carry) *p++ = '1';
+  int first = 0;
+  if (!carry) {
+    while (first < intDigits - 1 &&
+           kept[static_cast<std::size_t>(first)] == 0) {
+      ++first;
     }
   }
-  const int intDigits = pointAt <= 0 ? 1 : pointAt;
-  if (static_cast<int>(all.size()) < intDigits + decimals + 1) {
-    all.append(static_cast<std::size_t>(intDigits + decimals + 1) - all.size(),
-               '0');
+  for (int i = first; i < intDigits; ++i) {
+    *p++ = static_cast<char>('0' + kept[static_cast<std::size_t>(i)]);
   }
-  // Keep intDigits + decimals digits and round half away from zero on the
-  // first digit dropped.
-  const auto keep = static_cast<std::size_t>(intDigits + decimals);
-  const bool roundUp = all[keep] >= '5';
-  all.resize(keep);
-  if (roundUp) {
-    std::size_t k = keep;
-    while (k > 0) {
-      --k;
-      if (all[k] == '9') {
-        all[k] = '0';
-      } else {
-        ++all[k];
-        break;
-      }
-      if (k == 0) {
-        all.insert(all.begin(), '1');
-        break;
-      }
-    }
-  }
-  const std::size_t fracStart = all.size() - static_cast<std::size_t>(decimals);
-  intPart = all.substr(0, fracStart);
-  fracPart = all.substr(fracStart);
-  const std::size_t firstNonZero = intPart.find_first_not_of('0');
-  intPart =
-      firstNonZero == std::string::npos ? "0" : intPart.substr(firstNonZero);
-  const bool isZero =
-      intPart == "0" && fracPart.find_first_not_of('0') == std::string::npos;
-  std::string out;
-  if (negative && !isZero) out.push_back('-');
-  out += intPart;
   if (decimals > 0) {
-    out.push_back(decimalSeparator);
-    out += fracPart;
+    *p++ = decimalSeparator;
+    for (int i = intDigits; i < total; ++i) {
+      *p++ = static_cast<char>('0' + kept[static_cast<std::size_t>(i)]);
+    }
   }
-  return out;
+  return static_cast<std::size_t>(p - out.data());
+}
+
+std::string FormatFixed(double value, int decimals, char decimalSeparator) {
+  TFixedBuffer buffer;
+  const std::size_t size =
+      FormatFixedInto(value, decimals, decimalSeparator, buffer);
+  return std::string(buffer.data(), size);
 }
 
 std::string IntToStr(std::int64_t value) {

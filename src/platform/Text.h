@@ -3,6 +3,8 @@
 // a person reads the number.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,6 +41,14 @@ std::optional<double> ParseFloat(std::string_view text, char decimalSeparator);
 // "0.13". A value that rounds to zero has no sign; NaN and the infinities
 // format as zero.
 std::string FormatFixed(double value, int decimals, char decimalSeparator);
+// The same without touching the heap, for paths that format millions of
+// numbers: writes into out and gives the length. Decimals above
+// kMaxFixedDecimals count as that many.
+inline constexpr int kMaxFixedDecimals = 255;
+inline constexpr std::size_t kFixedBufferSize = 600;
+using TFixedBuffer = std::array<char, kFixedBufferSize>;
+std::size_t FormatFixedInto(double value, int decimals, char decimalSeparator,
+                            TFixedBuffer& out);
 
 // Shortest text of a whole number.
 std::string IntToStr(std::int64_t value);
