@@ -1,1 +1,588 @@
 #include "textfile/uZendorTextFileDef.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "app/Uglobal.h"
+#include "platform/EBridgeError.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+#include "textfile/Ulangconv.h"
+#include "textfile/uZendorTextFileDef_messages.h"
+
+namespace bridge {
+namespace {
+
+constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string_view TrimView(std::string_view text) {
+  while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+[[noreturn]] void Raise(std::string_view message, std::string_view subject) {
+  throw EBridgeError(std::string(message) + std::string(subject));
+}
+
+// The length is the first whole number that a pair of parentheses encloses.
+// Each "(" is paired with the first ")" after it, so a "(Memo)" in front does
+// not hide a "(35)" behind it.
+std::int32_t LengthFromComment(std::string_view comment) {
+  for (;;) {
+    const std::size_t open = comment.find('(');
+    if (open == std::string_view::npos) return 0;
+    const std::size_t close = comment.find(')', open + 1);
+    if (close == std::string_view::npos) return 0;
+    const std::string_view candidate =
+        TrimView(comment.substr(open + 1, close - open - 1));
+    if (IsIntegerText(candidate)) return StrToIntOrZero(candidate);
+    comment.remove_prefix(open + 1);
+  }
+}
+
+// name ":" type word ";" comment, with any spacing around ":" and ";".
+std::unique_ptr<TTextFileItem> ParseDefinitionLine(std::string_view line) {
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return nullptr;
+  const std::string_view name = line.substr(0, colon);
+  const std::string_view rest = TrimView(line.substr(colon + 1));
+  const std::size_t semicolon = rest.find(';');
+  if (semicolon == std::string_view::npos) return nullptr;
+  const int fieldType = TextFieldTypeOf(rest.substr(0, semicolon));
+  if (fieldType == 0) return nullptr;
+  return std::make_unique<TTextFileItem>(
+      name, fieldType, LengthFromComment(TrimView(rest.substr(semicolon + 1))));
+}
+
+// ControlToSpace where the text lies.
+void BlankControls(std::string& text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 32) c = ' ';
+  }
+}
+
+// Trims where the text lies.
+void TrimInPlace(std::string& text) {
+  const std::string_view trimmed = TrimView(text);
+  const auto begin = static_cast<std::size_t>(trimmed.data() - text.data());
+  text.resize(begin + trimmed.size());
+  text.erase(0, begin);
+}
+
+// x nudged away from zero, then fixed decimals with "." whatever the system
+// separator.
+std::string FormatNudged(double x, double nudge, int decimals) {
+  return FormatFixed(x > 0 ? x + nudge : x - nudge, decimals, '.');
+}
+
+std::optional<std::int32_t> TrimmedInt(std::string_view text) {
+  return ParseInt32(TrimView(text));
+}
+
+}  // namespace
+
+// --- Reading lines -----------------------------------------------------------
+
+// The lines of a host file, read chunk by chunk with every NUL byte left out
+// before the line ends are looked for, so that CR NUL LF is one CR LF, as if
+// the NUL bytes had never been in the file.
+class THostLineReader {
+ public:
+  THostLineReader(std::unique_ptr<platform::TFile> file, std::size_t chunkSize)
+      : FFile(std::move(file)),
+        FBuffer(std::max<std::size_t>(chunkSize, 1), '\0') {}
+
+  // The next line without its ending; false after the last one. The text
+  // stays valid until the next call.
+  bool Next(std::string_view& line) {
+    FCarry.clear();
+    bool carrying = false;
+    for (;;) {
+      if (FPos == FEnd && !Fill()) {
+        if (!carrying) return false;
+        line = FCarry;
+        return true;
+      }
+      if (FSkipLf) {
+        // The CR that ended the last line may have ended its chunk too.
+        FSkipLf = false;
+        if (FBuffer[FPos] == '\n') {
+          ++FPos;
+          continue;
+        }
+      }
+      const std::size_t stop =
+          std::min(NextOf('\r', FNextCr), NextOf('\n', FNextLf));
+      const char* start = FBuffer.data() + FPos;
+      if (stop == FEnd) {
+        FCarry.append(start, FEnd - FPos);
+        FPos = FEnd;
+        carrying = true;
+        continue;
+      }
+      FSkipLf = FBuffer[stop] == '\r';
+      const std::size_t length = stop - FPos;
+      FPos = stop + 1;
+      if (carrying) {
+        FCarry.append(start, length);
+        line = FCarry;
+      } else {
+        line = std::string_view(start, length);
+      }
+      return true;
+    }
+  }
+
+  bool Rewind() {
+    FPos = FEnd = 0;
+    FSkipLf = false;
+    FCarry.clear();
+    return FFile->Seek(0);
+  }
+
+ private:
+  bool Fill() {
+    for (;;) {
+      const std::size_t got = FFile->Read(FBuffer.data(), FBuffer.size());
+      FPos = FEnd = 0;
+      if (got == 0) return false;
+      char* begin = FBuffer.data();
+      char* end = begin + got;
+      if (auto* nul = static_cast<char*>(std::memchr(begin, '\0', got))) {
+        end = std::remove(nul, end, '\0');
+      }
+      FEnd = static_cast<std::size_t>(end - begin);
+      FNextCr = FNextLf = kUnknown;
+      if (FEnd > 0) return true;
+    }
+  }
+
+  // The position of the next c from FPos on, FEnd for none. The answer is
+  // kept until the walk passes it, so a chunk of lines that end in CR alone
+  // is not searched for LF once per line.
+  std::size_t NextOf(char c, std::size_t& cache) {
+    if (cache == kUnknown || cache < FPos) {
+      const void* hit = std::memchr(FBuffer.data() + FPos, c, FEnd - FPos);
+      cache = hit == nullptr
+                  ? FEnd
+                  : static_cast<std::size_t>(static_cast<const char*>(hit) -
+                                             FBuffer.data());
+    }
+    return cache;
+  }
+
+  std::unique_ptr<platform::TFile> FFile;
+  std::string FBuffer;
+  std::size_t FPos = 0;
+  std::size_t FEnd = 0;
+  std::size_t FNextCr = kUnknown;
+  std::size_t FNextLf = kUnknown;
+  bool FSkipLf = false;
+  std::string FCarry;  // a line that crosses a chunk boundary
+};
+
+// --- Definitions
+// ---------------------------------------------------------------
+
+TTextFileItem::TTextFileItem(std::string_view name, std::int32_t fieldType,
+                             std::int32_t length)
+    : FName(UpperCase(Trim(name))), FFieldType(fieldType), FLength(length) {}
+
+bool TTextFileDef::LoadDefinitions(const std::vector<std::string>* lines) {
+  Clear();
+  if (lines == nullptr) return true;
+  for (const std::string& line : *lines) {
+    const std::string_view trimmed = TrimView(line);
+    if (trimmed.empty()) continue;
+    std::unique_ptr<TTextFileItem> item = ParseDefinitionLine(trimmed);
+    if (!item) Raise(kTextBadDefinition.view(), trimmed);
+    AddItem(std::move(item));
+  }
+  return true;
+}
+
+std::int32_t TTextFileDef::IndexOf(std::string_view name) const {
+  auto found = FIndex.find(name);
+  if (found == FIndex.end()) found = FIndex.find(UpperCase(Trim(name)));
+  return found == FIndex.end() ? -1 : found->second;
+}
+
+TTextFileItem* TTextFileDef::FindItem(std::string_view name) const {
+  return Item(IndexOf(name));
+}
+
+void TTextFileDef::AddItem(std::unique_ptr<TTextFileItem> item) {
+  if (!item) return;
+  if (FIndex.contains(item->Name())) {
+    Raise(kTextDuplicateField.view(), item->Name());
+  }
+  FIndex.emplace(item->Name(), Count());
+  FItems.Add(std::move(item));
+}
+
+TTextFileItem* TTextFileDef::Item(std::int32_t index) const {
+  if (index < 0) return nullptr;
+  return FItems.Item(static_cast<std::size_t>(index));
+}
+
+void TTextFileDef::Clear() {
+  FItems.Clear();
+  FIndex.clear();
+}
+
+// --- Records
+// -------------------------------------------------------------------
+
+TZendorProRecord::TZendorProRecord(TZendorProFile& file) : FFile(&file) {}
+
+std::int32_t TZendorProRecord::Resolve(std::string_view name) const {
+  const std::int32_t index = FFile->Definition().IndexOf(name);
+  if (index < 0) Raise(kTextFieldNotDefined.view(), name);
+  return index;
+}
+
+const TTextFileItem& TZendorProRecord::ItemAt(std::int32_t index) const {
+  const TTextFileItem* item = FFile->Definition().Item(index);
+  if (item == nullptr) Raise(kTextFieldNotDefined.view(), IntToStr(index));
+  return *item;
+}
+
+void TZendorProRecord::EnsureSlots(std::size_t count) {
+  while (FSlots.size() < count) {
+    FSlots.emplace_back().Field.Index =
+        static_cast<std::int32_t>(FSlots.size());
+  }
+}
+
+TFieldValue& TZendorProRecord::ValueFor(std::int32_t index) {
+  const auto slot = static_cast<std::size_t>(index);
+  EnsureSlots(slot + 1);
+  for (; FCount <= slot; ++FCount) {
+    FSlots[FCount].Written = true;
+    FSlots[FCount].Field.Value.clear();
+  }
+  FSlots[slot].Written = true;
+  return FSlots[slot].Field;
+}
+
+std::string_view TZendorProRecord::ValueText(std::size_t slot) const {
+  if (slot >= FCount) return {};
+  const TSlot& value = FSlots[slot];
+  if (value.Written) return value.Field.Value;
+  return std::string_view(FLine).substr(value.Begin, value.Size);
+}
+
+std::string_view TZendorProRecord::ReadView(std::int32_t index) const {
+  const TTextFileItem& item = ItemAt(index);
+  std::string_view raw = ValueText(static_cast<std::size_t>(index));
+  if (FFile->ReadCodePage() == kNoConversion) {
+    // Without a conversion, trimming before the control characters are
+    // blanked gives what trimming after it gives, and a value that holds no
+    // control character needs no copy.
+    std::string_view text = TrimView(raw);
+    if (std::none_of(text.begin(), text.end(), [](char c) {
+          return static_cast<unsigned char>(c) < 32;
+        })) {
+      if (!text.empty() && text.back() == '^') text.remove_suffix(1);
+      return text;
+    }
+  }
+  if (item.Clean()) raw = TrimView(raw);
+  FScratch.assign(raw);
+  ConvertCodePageInPlace(FFile->ReadCodePage(), FScratch.data(),
+                         FScratch.size());
+  BlankControls(FScratch);
+  TrimInPlace(FScratch);
+  if (!FScratch.empty() && FScratch.back() == '^') FScratch.pop_back();
+  return FScratch;
+}
+
+void TZendorProRecord::SetString(std::string_view name, std::string_view text) {
+  SetStringAt(Resolve(name), text);
+}
+void TZendorProRecord::SetInteger(std::string_view name, std::int32_t value) {
+  SetIntegerAt(Resolve(name), value);
+}
+void TZendorProRecord::SetMoney(std::string_view name, double value) {
+  SetMoneyAt(Resolve(name), value);
+}
+void TZendorProRecord::SetQuantity(std::string_view name, double value) {
+  SetQuantityAt(Resolve(name), value);
+}
+void TZendorProRecord::SetBoolean(std::string_view name, bool value) {
+  SetBooleanAt(Resolve(name), value);
+}
+void TZendorProRecord::SetDate(std::string_view name, TDateTime value) {
+  SetDateAt(Resolve(name), value);
+}
+std::string TZendorProRecord::GetString(std::string_view name) const {
+  return GetStringAt(Resolve(name));
+}
+std::int32_t TZendorProRecord::GetInteger(std::string_view name) const {
+  return GetIntegerAt(Resolve(name));
+}
+double TZendorProRecord::GetFloat(std::string_view name) const {
+  return GetFloatAt(Resolve(name));
+}
+bool TZendorProRecord::GetBoolean(std::string_view name) const {
+  return GetBooleanAt(Resolve(name));
+}
+TDateTime TZendorProRecord::GetDate(std::string_view name) const {
+  return GetDateAt(Resolve(name));
+}
+
+void TZendorProRecord::SetStringAt(std::int32_t index, std::string_view text) {
+  const TTextFileItem& item = ItemAt(index);
+  std::string& value = ValueFor(index).Value;
+  value.assign(text);
+  ConvertCodePageInPlace(FFile->WriteCodePage(), value.data(), value.size());
+  if (item.Clean()) BlankControls(value);
+}
+
+void TZendorProRecord::SetIntegerAt(std::int32_t index, std::int32_t value) {
+  std::array<char, 16> digits{};
+  const auto end =
+      std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+  SetStringAt(index, std::string_view(digits.data(), static_cast<std::size_t>(
+                                                         end - digits.data())));
+}
+
+void TZendorProRecord::SetMoneyAt(std::int32_t index, double value) {
+  SetStringAt(index, FormatNudged(value, 0.00001, 2));
+}
+
+void TZendorProRecord::SetQuantityAt(std::int32_t index, double value) {
+  SetStringAt(index, FormatNudged(value, 0.000001, 3));
+}
+
+void TZendorProRecord::SetBooleanAt(std::int32_t index, bool value) {
+  SetStringAt(index, value ? "T" : "N");
+}
+
+void TZendorProRecord::SetDateAt(std::int32_t index, TDateTime value) {
+  SetStringAt(index, FormatDateTime("yyyy-mm-dd", value));
+}
+
+std::string TZendorProRecord::GetStringAt(std::int32_t index) const {
+  return std::string(ReadView(index));
+}
+
+std::string_view TZendorProRecord::GetStringViewAt(std::int32_t index) const {
+  return ReadView(index);
+}
+
+std::int32_t TZendorProRecord::GetIntegerAt(std::int32_t index) const {
+  return ParseInt32(ReadView(index)).value_or(0);
+}
+
+double TZendorProRecord::GetFloatAt(std::int32_t index) const {
+  std::string_view text = ReadView(index);
+  const char separator = SystemDecimalSeparator();
+  const std::size_t point = text.find('.');
+  if (separator != '.' && point != std::string_view::npos) {
+    FNumber.assign(text);
+    FNumber[point] = separator;
+    text = FNumber;
+  }
+  return ParseFloat(text, separator).value_or(0.0);
+}
+
+bool TZendorProRecord::GetBooleanAt(std::int32_t index) const {
+  const std::string_view text = ReadView(index);
+  return text.size() == 1 && UpperCaseChar(text[0]) == 'T';
+}
+
+TDateTime TZendorProRecord::GetDateAt(std::int32_t index) const {
+  const std::string_view text = ReadView(index);
+  const std::size_t firstDash = text.find('-');
+  if (firstDash == std::string_view::npos) return 0;
+  const std::string_view rest = text.substr(firstDash + 1);
+  const std::size_t secondDash = rest.find('-');
+  if (secondDash == std::string_view::npos) return 0;
+  const auto year = TrimmedInt(text.substr(0, firstDash));
+  const auto month = TrimmedInt(rest.substr(0, secondDash));
+  const auto day = TrimmedInt(rest.substr(secondDash + 1));
+  if (!year || !month || !day) return 0;
+  TDateParts parts;
+  parts.Year = *year;
+  parts.Month = *month;
+  parts.Day = *day;
+  TDateTime result = 0;
+  return TryEncodeDateTime(parts, result) ? result : 0;
+}
+
+void TZendorProRecord::ParseLine(std::string_view line) {
+  // Pieces beyond the definitions can be reached neither by name nor by
+  // ToLine, so they are not kept.
+  const auto defined = static_cast<std::size_t>(FFile->Definition().Count());
+  EnsureSlots(defined);
+  FLine.assign(line);
+  const std::string_view rest(FLine);
+  std::size_t begin = 0;
+  FCount = 0;
+  while (FCount < defined) {
+    const std::size_t tab = rest.find('\t', begin);
+    if (tab == std::string_view::npos && TrimView(rest.substr(begin)).empty()) {
+      return;
+    }
+    const std::size_t end = tab == std::string_view::npos ? rest.size() : tab;
+    TSlot& slot = FSlots[FCount++];
+    slot.Written = false;
+    slot.Begin = begin;
+    slot.Size = end - begin;
+    if (tab == std::string_view::npos) return;
+    begin = tab + 1;
+  }
+}
+
+void TZendorProRecord::AppendLineTo(std::string& out) const {
+  const auto defined = static_cast<std::size_t>(FFile->Definition().Count());
+  for (std::size_t i = 0; i < defined; ++i) {
+    if (i > 0) out.push_back('\t');
+    out.append(ValueText(i));
+  }
+}
+
+std::string TZendorProRecord::ToLine() const {
+  std::string line;
+  AppendLineTo(line);
+  return line;
+}
+
+void TZendorProRecord::ClearValues() {
+  for (std::size_t i = 0; i < FCount; ++i) {
+    FSlots[i].Written = true;
+    FSlots[i].Field.Value.clear();
+  }
+}
+
+// --- Files
+// ---------------------------------------------------------------------
+
+TZendorProFile::TZendorProFile(TDateTime jobTime, std::size_t chunkSize)
+    : FJobTime(jobTime), FChunkSize(std::max<std::size_t>(chunkSize, 1)) {}
+
+TZendorProFile::~TZendorProFile() = default;
+
+void TZendorProFile::Reset(std::string_view path, bool readOnly) {
+  FReader.reset();
+  FLine = {};
+  FHasLine = false;
+  FWriter.reset();
+  FWriteBuffer.clear();
+  FFileName = std::string(path);
+  FReadOnly = readOnly;
+  FCurrent = 0;
+}
+
+bool TZendorProFile::OpenRead(std::string_view path) {
+  Reset(path, /*readOnly=*/true);
+  if (!platform::FileExists(FFileName)) return false;
+  auto file = platform::TFile::Open(FFileName, platform::TFile::TMode::kRead);
+  if (!file) Raise(kTextReadFailed.view(), FFileName);
+  FReader = std::make_unique<THostLineReader>(std::move(file), FChunkSize);
+  FHasLine = FReader->Next(FLine);
+  return true;
+}
+
+bool TZendorProFile::OpenWrite(std::string_view path) {
+  Reset(path, /*readOnly=*/false);
+  if (FFileName.empty() || platform::DirectoryExists(FFileName)) return false;
+  if (platform::FileExists(FFileName)) BackupFile(FFileName, FJobTime);
+  return BeginWrite();
+}
+
+// Starts the temporary file with the lines the file already holds, each now
+// ending in CR LF, so that the records appended come after them.
+bool TZendorProFile::BeginWrite() {
+  if (FFileName.empty()) return false;
+  FWriter = platform::TReplaceOnCommit::Begin(FFileName);
+  if (!FWriter) return false;
+  FWriteBuffer.clear();
+  if (!platform::FileExists(FFileName)) return true;
+  auto file = platform::TFile::Open(FFileName, platform::TFile::TMode::kRead);
+  if (!file) {
+    FWriter.reset();
+    Raise(kTextReadFailed.view(), FFileName);
+  }
+  THostLineReader reader(std::move(file), FChunkSize);
+  for (std::string_view line; reader.Next(line);) {
+    FWriteBuffer.append(line);
+    WriteLineEnd();
+  }
+  return true;
+}
+
+void TZendorProFile::WriteLineEnd() {
+  FWriteBuffer += "\r\n";
+  if (FWriteBuffer.size() >= FChunkSize) FlushWriteBuffer();
+}
+
+void TZendorProFile::FlushWriteBuffer() {
+  // A failed write leaves the writer failed, so Save refuses to rename.
+  const bool written = FWriter->Write(FWriteBuffer);
+  FWriteBuffer.clear();
+  if (!written) Raise(kTextWriteFailed.view(), FFileName);
+}
+
+bool TZendorProFile::First() {
+  if (FReader && FCurrent != 0) {
+    if (!FReader->Rewind()) Raise(kTextReadFailed.view(), FFileName);
+    FHasLine = FReader->Next(FLine);
+  }
+  FCurrent = 0;
+  return FHasLine;
+}
+
+bool TZendorProFile::Next() {
+  if (FCurrent < std::numeric_limits<std::int32_t>::max()) ++FCurrent;
+  if (FHasLine) FHasLine = FReader->Next(FLine);
+  return FHasLine;
+}
+
+void TZendorProFile::EnsureRecord() {
+  if (!FRecord) FRecord = std::make_unique<TZendorProRecord>(*this);
+}
+
+TZendorProRecord* TZendorProFile::CurrentRecord() {
+  EnsureRecord();
+  if (!FHasLine) return nullptr;
+  FRecord->ParseLine(FLine);
+  return FRecord.get();
+}
+
+TZendorProRecord& TZendorProFile::NewRecord() {
+  if (FRecord) {
+    FRecord->ClearValues();
+  } else {
+    EnsureRecord();
+  }
+  return *FRecord;
+}
+
+void TZendorProFile::Append(const TZendorProRecord& record) {
+  if (FReadOnly) throw EBridgeError(kTextReadOnlyAppend.str());
+  // After a Save the next record starts a new temporary file from the saved
+  // one.
+  if (!FWriter && !BeginWrite()) Raise(kTextWriteFailed.view(), FFileName);
+  record.AppendLineTo(FWriteBuffer);
+  WriteLineEnd();
+}
+
+bool TZendorProFile::Save() {
+  if (FReadOnly || !FWriter) return true;
+  if (!FWriteBuffer.empty()) FlushWriteBuffer();
+  const bool committed = FWriter->Commit();
+  FWriter.reset();
+  if (!committed) Raise(kTextWriteFailed.view(), FFileName);
+  return true;
+}
+
+}  // namespace bridge
