@@ -1,0 +1,177 @@
+// Document tables as a device writes them, byte by byte, for the tests of
+// the receive direction: field names keep the device's mixed case and
+// records can carry the deletion flag.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bridge::testing {
+
+// --- Device tables written byte by byte ------------------------------------
+//
+// The tables are laid out as a device writes them, so that the field names
+// keep the device's mixed case and records can carry the deletion flag:
+//
+//   offset        size   meaning
+//        0           1   version 3
+//        1           3   last update, YY MM DD
+//        4           4   record count, little-endian
+//        8           2   header length: 32 + 32 per field + 1
+//       10           2   record length: 1 + the field lengths
+//       32   32 each   field descriptors: name (11, zero-padded), type,
+//                        4 zero, length, decimals, 14 zero
+//        .           1   13, end of the descriptors
+//        .   per record  flag (" " or "*") and the field bytes
+//        .           1   26, end of file
+
+struct TColumn {
+  std::string Name;
+  char Type;
+  int Length;
+  int Decimals = 0;
+};
+
+using TValues = std::map<std::string, std::string>;
+
+struct TRow {
+  TValues Values;
+  bool Deleted = false;
+};
+
+inline void PutLE(std::string& out, std::size_t at, std::uint32_t value,
+                  int bytes) {
+  for (int i = 0; i < bytes; ++i) {
+    out[at + static_cast<std::size_t>(i)] =
+        static_cast<char>((value >> (8 * i)) & 0xFF);
+  }
+}
+
+inline std::string TableBytes(const std::vector<TColumn>& columns,
+                              const std::vector<TRow>& rows) {
+  std::uint32_t recordLength = 1;
+  for (const TColumn& column : columns) {
+    recordLength += static_cast<std::uint32_t>(column.Length);
+  }
+  std::string out(32, '\0');
+  out[0] = 3;
+  out[1] = 105;
+  out[2] = 3;
+  out[3] = 7;
+  PutLE(out, 4, static_cast<std::uint32_t>(rows.size()), 4);
+  PutLE(out, 8, static_cast<std::uint32_t>(32 + 32 * columns.size() + 1), 2);
+  PutLE(out, 10, recordLength, 2);
+  for (const TColumn& column : columns) {
+    std::string descriptor(32, '\0');
+    descriptor.replace(0, column.Name.size(), column.Name);
+    descriptor[11] = column.Type;
+    descriptor[16] = static_cast<char>(column.Length);
+    descriptor[17] = static_cast<char>(column.Decimals);
+    out += descriptor;
+  }
+  out += '\r';
+  for (const TRow& row : rows) {
+    out += row.Deleted ? '*' : ' ';
+    for (const auto& [name, value] : row.Values) {
+      bool known = false;
+      for (const TColumn& column : columns) known |= column.Name == name;
+      EXPECT_TRUE(known) << "no column " << name;
+    }
+    for (const TColumn& column : columns) {
+      const auto found = row.Values.find(column.Name);
+      std::string value = found == row.Values.end() ? "" : found->second;
+      const auto length = static_cast<std::size_t>(column.Length);
+      EXPECT_LE(value.size(), length) << column.Name;
+      value.resize(std::min(value.size(), length));
+      const std::string blanks(length - value.size(), ' ');
+      out += column.Type == 'N' ? blanks + value : value + blanks;
+    }
+  }
+  out += '\x1a';
+  return out;
+}
+
+inline std::vector<TColumn> HeadColumns(int layout) {
+  if (layout == 1) {
+    return {{"typ_plat", 'C', 3},   {"data_wyst", 'D', 8},
+            {"data_plat", 'D', 8},  {"wart_brut", 'N', 12, 2},
+            {"id_kl", 'C', 15},     {"TYP_DOK", 'C', 3},
+            {"RODZAJ_DOK", 'N', 2}, {"numer", 'C', 25},
+            {"kp_typ_dok", 'C', 3}, {"kp_numer", 'C', 25},
+            {"uwagi", 'C', 60},     {"Data_dost", 'D', 8}};
+  }
+  return {{"typ_plat", 'C', 3},      {"anulowany", 'L', 1},
+          {"data_dok", 'D', 8},      {"data_plat", 'D', 8},
+          {"wart_brut", 'N', 12, 2}, {"id_platnik", 'C', 15},
+          {"TYP_DOK", 'C', 6},       {"RODZAJ_DOK", 'N', 2},
+          {"numer", 'C', 25},        {"kp_typ_dok", 'C', 6},
+          {"kp_numer", 'C', 25},     {"uwagi", 'C', 60},
+          {"Data_dost", 'D', 8},     {"cecha1", 'C', 35},
+          {"cecha2", 'C', 35},       {"id_klient", 'C', 15},
+          {"ID_DOSTAWA", 'C', 15},   {"drukowany", 'N', 2},
+          {"fiskalny", 'L', 1},      {"Brutto", 'L', 1}};
+}
+
+inline std::vector<TColumn> LineColumns(int layout) {
+  if (layout == 1) {
+    return {{"TYP_DOK", 'C', 3},    {"numer", 'C', 25},
+            {"ID_tow", 'C', 25},    {"Cena_net", 'N', 12, 2},
+            {"CENA_USTAL", 'L', 1}, {"ilosc", 'N', 12, 3},
+            {"RABAT", 'N', 6, 2}};
+  }
+  return {{"TYP_DOK", 'C', 6},       {"numer", 'C', 25},
+          {"Id_towar", 'C', 25},     {"Cena_netto", 'N', 12, 2},
+          {"Cena_brut", 'N', 12, 2}, {"uwagi", 'C', 60},
+          {"cecha", 'C', 35},        {"data_wazn", 'D', 8},
+          {"CENA_USTAL", 'L', 1},    {"ilosc", 'N', 12, 3},
+          {"RABAT", 'N', 6, 2}};
+}
+
+inline TValues With(TValues values, const TValues& changes) {
+  for (const auto& [name, value] : changes) values[name] = value;
+  return values;
+}
+
+// A cash invoice paid on the day of issue.
+inline TRow Head(int layout, const TValues& changes = {},
+                 bool deleted = false) {
+  TValues values = {{"typ_plat", "G"},        {"data_plat", "20050307"},
+                    {"wart_brut", "123.45"},  {"TYP_DOK", "FK"},
+                    {"RODZAJ_DOK", "0"},      {"numer", "12/2005"},
+                    {"Data_dost", "20050310"}};
+  if (layout == 1) {
+    values["data_wyst"] = "20050307";
+    values["id_kl"] = "K1";
+  } else {
+    values["data_dok"] = "20050307";
+    values["id_platnik"] = "K1";
+    values["anulowany"] = "F";
+    values["Brutto"] = "F";
+  }
+  return {With(values, changes), deleted};
+}
+
+inline TRow Line(int layout, const TValues& changes = {},
+                 bool deleted = false) {
+  TValues values = {{"TYP_DOK", "FK"},
+                    {"numer", "12/2005"},
+                    {"CENA_USTAL", "T"},
+                    {"ilosc", "2.5"},
+                    {"RABAT", "5"}};
+  if (layout == 1) {
+    values["ID_tow"] = "T-100";
+    values["Cena_net"] = "10.5";
+  } else {
+    values["Id_towar"] = "T-100";
+    values["Cena_netto"] = "10.5";
+    values["Cena_brut"] = "12.92";
+  }
+  return {With(values, changes), deleted};
+}
+
+}  // namespace bridge::testing

@@ -1,0 +1,44 @@
+// The groups transfer: one of the host's two hierarchical classifications of
+// goods, "grkart1.txt" or "grkart2.txt", becomes a flat list of its
+// top-level groups on the device, "asort.dbf" or "prod.dbf". Goods refer to
+// these groups by the leading part of the host's compound group code, so the
+// number is formed here the same way.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "transfer/Utransmanager.h"
+
+namespace bridge {
+
+class TTransGrupy final : public TTransManager {
+ public:
+  // The kinds of groupKind: list 1 goes to field ID_ASORT (any non-zero
+  // kind), list 2 to field ID_PROD.
+  static constexpr int kGroupList1 = 1;
+  static constexpr int kGroupList2 = 0;
+
+  TTransGrupy(TDateTime timestamp, std::string_view textName,
+              std::string_view tableName, int groupKind);
+
+  int GroupKind() const { return FGroupKind; }
+
+ protected:
+  void TextToDbf(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override;
+  void DbfToText(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override;
+  void DefineDbfFields(TDBF& table) override;
+  void DefineTextFields(TZendorProFile& textFile) override;
+  bool SkipTextRecord(TZendorProRecord& textRecord) override;
+
+ private:
+  int FGroupKind;
+  // Found once per run.
+  std::int32_t FKodZlozony = -1;
+  std::int32_t FNazwaGrupy = -1;
+  std::int32_t FPusta = -1;
+  const TDBFFieldDef* FNumberField = nullptr;
+  const TDBFFieldDef* FNameField = nullptr;
+};
+
+}  // namespace bridge

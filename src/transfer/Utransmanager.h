@@ -1,0 +1,92 @@
+// The base of every transfer: one kind of data moved between one host text
+// file and one device table, in one direction. The base owns both run loops,
+// the pairing of file names with the exchange directories, and the
+// housekeeping of the device tables; a transfer supplies its field
+// definitions, its record conversion and optional filters and hooks.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dbf/uDBF.h"
+#include "platform/DateTime.h"
+#include "textfile/uZendorTextFileDef.h"
+
+namespace bridge {
+
+class TTransManager {
+ public:
+  // The names are bare file names; the directories come from the direction
+  // of the run.
+  TTransManager(TDateTime timestamp, std::string_view textName,
+                std::string_view tableName);
+  virtual ~TTransManager();
+  TTransManager(const TTransManager&) = delete;
+  TTransManager& operator=(const TTransManager&) = delete;
+
+  // Host export file to device download table. A missing host file, an
+  // empty one or one whose records are all skipped leaves no table.
+  void Send();
+  // Device upload table to host import file. With kLater the text file is
+  // kept under its temporary name until CommitText, so that a job can make
+  // several files appear only once all of them are complete; a transfer
+  // released before that leaves no text file.
+  enum class TCommitText { kNow, kLater };
+  void Receive(TCommitText commit = TCommitText::kNow);
+  // Gives the text file written by Receive its name.
+  void CommitText();
+
+  // Deletes the download table; a missing or locked one is passed over.
+  void DeleteDownloadTable();
+  // Backs up the upload table (when backups are on), then deletes it.
+  void ArchiveUploadTable();
+  // The two halves of ArchiveUploadTable.
+  void BackupUploadTable();
+  void DeleteUploadTable();
+  bool UploadTableExists();
+  // Whether a text file the host has not collected waits in the import
+  // directory; an empty one is deleted and does not count.
+  bool ImportTextPending();
+
+  const std::string& TextName() const { return FTextName; }
+  const std::string& TableName() const { return FTableName; }
+  const std::string& TextPath() const { return FTextPath; }
+  const std::string& TablePath() const { return FTablePath; }
+  TDateTime Timestamp() const { return FTimestamp; }
+
+ protected:
+  // Fills the new table record from the text record.
+  virtual void TextToDbf(TZendorProRecord& textRecord,
+                         TDBFRecord& dbfRecord) = 0;
+  // Fills the new text record from the table record.
+  virtual void DbfToText(TZendorProRecord& textRecord,
+                         TDBFRecord& dbfRecord) = 0;
+  // Declares the table's fields on the empty table object.
+  virtual void DefineDbfFields(TDBF& table) = 0;
+  // Gives the text file its field definitions.
+  virtual void DefineTextFields(TZendorProFile& textFile) = 0;
+  virtual bool SkipTextRecord(TZendorProRecord& textRecord);
+  virtual bool SkipDbfRecord(TDBFRecord& dbfRecord);
+  virtual void BeforeTextToDbf(TZendorProRecord& textRecord);
+  virtual void BeforeDbfToText(TDBFRecord& dbfRecord);
+  virtual void BeforeRun();
+  virtual void AfterDbfOpen(TDBF& table);
+
+  TZendorProFile* TextFile() const { return FTextFile.get(); }
+  TDBF* Table() const { return FTable.get(); }
+
+ private:
+  std::string UploadTablePath() const;
+
+  std::unique_ptr<TZendorProFile> FTextFile;
+  std::unique_ptr<TDBF> FTable;
+  std::string FTextName;
+  std::string FTableName;
+  std::string FTextPath;
+  std::string FTablePath;
+  TDateTime FTimestamp;
+  bool FTextWritten = false;
+};
+
+}  // namespace bridge

@@ -1,0 +1,194 @@
+#include "transfer/Utransmanager.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "platform/EBridgeError.h"
+#include "transfer/TransferTestSupport.h"
+
+namespace bridge {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testing::ListNames;
+using testing::ReadBytes;
+using testing::TTransferTest;
+using testing::WriteBytes;
+
+// A transfer of one code and one quantity per record, in both directions.
+// Codes "SKIP" are left out and the code "FAIL" makes the conversion fail.
+class TFakeTransfer final : public TTransManager {
+ public:
+  using TTransManager::TTransManager;
+  std::vector<std::string> Calls;
+
+ protected:
+  void TextToDbf(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override {
+    const std::string code = textRecord.GetString("KOD");
+    if (code == "FAIL") throw std::runtime_error("conversion failed");
+    dbfRecord.SetString("KOD", code);
+    dbfRecord.SetInteger("ILOSC", textRecord.GetInteger("ILOSC"));
+  }
+  void DbfToText(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override {
+    textRecord.SetString("KOD", dbfRecord.GetString("KOD"));
+    textRecord.SetInteger("ILOSC", dbfRecord.GetInteger("ILOSC"));
+  }
+  void DefineDbfFields(TDBF& table) override {
+    Calls.push_back("DefineDbfFields");
+    table.AddField("KOD", 'C', 10, 0);
+    table.AddField("ILOSC", 'N', 5, 0);
+  }
+  void DefineTextFields(TZendorProFile& textFile) override {
+    Calls.push_back("DefineTextFields");
+    textFile.Definition().LoadDefinitions(std::vector<std::string>{
+        "KOD : String; - kod (10)", "ILOSC : Integer; - ilosc"});
+  }
+  bool SkipTextRecord(TZendorProRecord& textRecord) override {
+    return textRecord.GetString("KOD") == "SKIP";
+  }
+  bool SkipDbfRecord(TDBFRecord& dbfRecord) override {
+    return dbfRecord.GetString("KOD") == "SKIP";
+  }
+  void BeforeRun() override { Calls.push_back("BeforeRun"); }
+  void AfterDbfOpen(TDBF& /*table*/) override {
+    Calls.push_back("AfterDbfOpen");
+  }
+};
+
+class TransferRuns : public TTransferTest {
+ protected:
+  TFakeTransfer& Transfer() {
+    if (!FTransfer) {
+      FTransfer = std::make_unique<TFakeTransfer>(FNow, "in.txt", "out.dbf");
+    }
+    return *FTransfer;
+  }
+  // Ends the transfer as a job does, closing whatever it left open.
+  void Release() { FTransfer.reset(); }
+  std::vector<std::string> ReadCodes(const std::string& path) {
+    TDBF table;
+    EXPECT_TRUE(table.Open(path));
+    std::vector<std::string> codes;
+    for (table.First(); !table.Eof(); table.Next()) {
+      TDBFRecord* record = table.ReadRecord();
+      codes.push_back(record->GetString("KOD") + "=" +
+                      record->GetString("ILOSC"));
+    }
+    return codes;
+  }
+  // Writes an upload table with the given codes; a leading "*" marks a
+  // deleted record.
+  void WriteUpload(const std::vector<std::string>& codes) {
+    TDBF table;
+    table.AddField("KOD", 'C', 10, 0);
+    table.AddField("ILOSC", 'N', 5, 0);
+    ASSERT_TRUE(table.CreateTable(UploadPath("out.dbf")));
+    for (const std::string& code : codes) {
+      TDBFRecord& record = *table.NewRecord();
+      record.SetString("KOD", code);
+      record.SetInteger("ILOSC", 1);
+      table.AppendRecord(record);
+    }
+    ASSERT_TRUE(table.Close());
+  }
+  std::unique_ptr<TFakeTransfer> FTransfer;
+};
+
+TEST_F(TransferRuns, SendConvertsEveryRecordNotSkippedInOrder) {
+  WriteExport("in.txt", "A\t1\r\nSKIP\t2\nB\t3\r\n\r\n");
+  Transfer().Send();
+  EXPECT_EQ(Transfer().TextPath(), ExportDir() + "/in.txt");
+  EXPECT_EQ(Transfer().TablePath(), DownloadDir() + "/out.dbf");
+  EXPECT_THAT(Transfer().Calls,
+              ElementsAre("BeforeRun", "DefineTextFields", "DefineDbfFields"));
+  Release();
+  EXPECT_THAT(ReadCodes(DownloadPath("out.dbf")),
+              ElementsAre("A=1", "B=3", "=0"));
+  EXPECT_EQ(ReadBytes(ExportDir() + "/in.txt"),
+            "A\t1\r\nSKIP\t2\nB\t3\r\n\r\n");  // the host file is only read
+}
+
+TEST_F(TransferRuns, SendLeavesNoTableForMissingEmptyOrFullySkippedFiles) {
+  for (const char* content :
+       {static_cast<const char*>(nullptr), "", "SKIP\t1\r\nSKIP\t2\r\n"}) {
+    if (content != nullptr) WriteExport("in.txt", content);
+    Transfer().Send();
+    Release();
+    EXPECT_THAT(ListNames(DownloadDir()), IsEmpty())
+        << (content == nullptr ? "missing" : content);
+  }
+}
+
+TEST_F(TransferRuns, AFailedSendRemovesItsTableInsteadOfTruncatingIt) {
+  WriteExport("in.txt", "A\t1\r\nFAIL\t2\r\nB\t3\r\n");
+  EXPECT_THROW(Transfer().Send(), std::runtime_error);
+  Release();
+  EXPECT_THAT(ListNames(DownloadDir()), IsEmpty());
+}
+
+TEST_F(TransferRuns, ReceiveConvertsRecordsThatAreNeitherDeletedNorSkipped) {
+  WriteUpload({"A", "SKIP", "B"});
+  Transfer().Receive();
+  EXPECT_THAT(Transfer().Calls,
+              ElementsAre("BeforeRun", "DefineTextFields", "AfterDbfOpen"));
+  Release();
+  EXPECT_EQ(ReadBytes(ImportPath("in.txt")), "A\t1\r\nB\t1\r\n");
+}
+
+TEST_F(TransferRuns, ReceiveOfAMissingTableFailsAndWritesNothing) {
+  EXPECT_THROW(Transfer().Receive(), EBridgeError);
+  Release();
+  EXPECT_THAT(ListNames(ImportDir()), IsEmpty());
+}
+
+TEST_F(TransferRuns, ReceiveCanKeepItsTextFileBackUntilCommitted) {
+  WriteUpload({"A"});
+  Transfer().Receive(TTransManager::TCommitText::kLater);
+  EXPECT_THAT(ListNames(ImportDir()),
+              ElementsAre(::testing::StartsWith("in.txt.tmp")));
+  Transfer().CommitText();
+  EXPECT_EQ(ReadBytes(ImportPath("in.txt")), "A\t1\r\n");
+  WriteBytes(ImportPath("in.txt"), "");
+  FTransfer = std::make_unique<TFakeTransfer>(FNow, "in.txt", "out.dbf");
+  Transfer().Receive(TTransManager::TCommitText::kLater);
+  Release();  // never committed: the empty file stays as it was
+  EXPECT_THAT(ListNames(ImportDir()), ElementsAre("backup", "in.txt"));
+  EXPECT_EQ(ReadBytes(ImportPath("in.txt")), "");
+}
+
+TEST_F(TransferRuns, PendingImportsCountOnlyWhenNotEmpty) {
+  EXPECT_FALSE(Transfer().ImportTextPending());
+  WriteBytes(ImportPath("in.txt"), "");
+  EXPECT_FALSE(Transfer().ImportTextPending());
+  EXPECT_THAT(ListNames(ImportDir()), IsEmpty());  // the empty one is deleted
+  WriteBytes(ImportPath("in.txt"), "x");
+  EXPECT_TRUE(Transfer().ImportTextPending());
+}
+
+TEST_F(TransferRuns, ArchivingBacksUpWhenEnabledAndDeletes) {
+  WriteUpload({"A"});
+  Config().SetValue("BACKUP", "1");
+  EXPECT_TRUE(Transfer().UploadTableExists());
+  const std::string before = ReadBytes(UploadPath("out.dbf"));
+  Transfer().ArchiveUploadTable();
+  EXPECT_FALSE(Transfer().UploadTableExists());
+  EXPECT_EQ(ReadBytes(UploadDir() + "/backup/2005_03_07-14_05_09/out.dbf"),
+            before);
+  WriteUpload({"A"});
+  Config().SetValue("BACKUP", "0");
+  Transfer().ArchiveUploadTable();
+  EXPECT_THAT(ListNames(UploadDir()), ElementsAre("backup"));
+}
+
+TEST_F(TransferRuns, DeletingTheDownloadTableIgnoresAMissingOne) {
+  Transfer().DeleteDownloadTable();
+  WriteBytes(DownloadPath("out.dbf"), "old");
+  Transfer().DeleteDownloadTable();
+  EXPECT_THAT(ListNames(DownloadDir()), IsEmpty());
+}
+
+}  // namespace
+}  // namespace bridge
