@@ -2,8 +2,16 @@
 // name, it runs one job and exits with 0, or with 1 after an error.
 #include "app/Uprogramparams_run.h"
 #include "platform/System.h"
+#if BRIDGE_WITH_WX
+#include "gui/Dialogs_wx.h"
+#endif
 
 int main(int argc, char** argv) {
   bridge::platform::InstallSystem(bridge::platform::RealSystem(argc, argv));
+#if BRIDGE_WITH_WX
+  // Real message boxes and the editor where a display is available, for
+  // batch jobs too; the console otherwise.
+  const bridge::gui::TGuiSession gui(argc > 0 ? argv[0] : nullptr);
+#endif
   return bridge::StartProgram();
 }

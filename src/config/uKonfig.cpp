@@ -1,8 +1,10 @@
 #include "config/uKonfig.h"
 
+#include "app/Uglobal.h"
 #include "app/Umessages.h"
 #include "app/Uprogramparams.h"
 #include "app/Uversionsmanager.h"
+#include "config/Controls.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/System.h"
@@ -280,6 +282,45 @@ std::string TConfigFile::GetValue(std::string_view key) const {
 
 void TConfigFile::SetValue(std::string_view key, std::string_view value) {
   FParams->Get(key).Value = std::string(value);
+}
+
+void TConfigFile::LoadControls(TControl& container) const {
+  for (const auto& child : container.Children()) {
+    if (auto* edit = dynamic_cast<TEdit*>(child.get())) {
+      const TRecParam* param = FParams->Find(KeyFromHint(edit->Hint()));
+      edit->SetText(param != nullptr ? param->Value : "");
+    } else if (auto* check = dynamic_cast<TCheckBox*>(child.get())) {
+      const TRecParam* param = FParams->Find(KeyFromHint(check->Hint()));
+      check->SetChecked(param != nullptr && IsYes(param->Value));
+    } else {
+      LoadControls(*child);
+    }
+  }
+}
+
+void TConfigFile::StoreControls(const TControl& container) {
+  for (const auto& child : container.Children()) {
+    if (const auto* edit = dynamic_cast<const TEdit*>(child.get())) {
+      SetValue(KeyFromHint(edit->Hint()), edit->Text());
+    } else if (const auto* check =
+                   dynamic_cast<const TCheckBox*>(child.get())) {
+      SetValue(KeyFromHint(check->Hint()), check->Checked() ? "1" : "0");
+    } else {
+      StoreControls(*child);
+    }
+  }
+}
+
+void TConfigFile::ApplyCaptions(TControl& container) const {
+  for (const auto& child : container.Children()) {
+    TControl& control = *child;
+    if (dynamic_cast<TLabel*>(&control) != nullptr ||
+        dynamic_cast<TCheckBox*>(&control) != nullptr) {
+      const std::string text = FParams->PlaceholderText(control.Caption());
+      if (!text.empty()) control.SetCaption(text);
+    }
+    ApplyCaptions(control);
+  }
 }
 
 TConfigFile& ConfigFile() {

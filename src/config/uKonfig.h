@@ -17,6 +17,8 @@
 
 namespace bridge {
 
+class TControl;
+
 struct TRecParam {
   std::string Key;  // trimmed and upper-cased
   std::string Description;
@@ -83,6 +85,20 @@ class TConfigFile {
   void Save();
   std::string GetValue(std::string_view key) const;
   void SetValue(std::string_view key, std::string_view value);
+
+  // The editor's walks over the child controls of a container, depth first
+  // into every control that holds children. An edit or check box takes its
+  // parameter's key from its hint "<KEY>".
+  //
+  // Edits show the parameter's value (empty for an unknown key); check boxes
+  // are checked when it reads as yes.
+  void LoadControls(TControl& container) const;
+  // Edits store their text as typed, check boxes "1" or "0". Raises
+  // "Nie znaleziono wartości o kodzie " + key for a hint naming no parameter.
+  void StoreControls(const TControl& container);
+  // Labels and check boxes whose caption is "<KEY>" take the parameter's
+  // description; every other caption stays.
+  void ApplyCaptions(TControl& container) const;
 
   const std::string& DeviceName() const { return FDeviceName; }
   const std::string& FileName() const { return FFileName; }

@@ -1,0 +1,392 @@
+#include "gui/uMain2_wx.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/notebook.h>
+#include <wx/odcombo.h>
+#include <wx/panel.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include "app/Uglobal.h"
+#include "gui/Dialogs_wx.h"
+#include "platform/Cp1250.h"
+#include "platform/EBridgeError.h"
+
+namespace bridge::gui {
+namespace {
+
+// Width of an ordinary edit, in characters.
+constexpr int kFieldChars = 20;
+constexpr int kGap = 8;
+
+// A window or sizer handed to its parent, which deletes it.
+template <class T, class... TArgs>
+T* ParentOwned(TArgs&&... args) {
+  return std::make_unique<T>(std::forward<TArgs>(args)...).release();
+}
+
+wxArrayString ToWxItems(const std::vector<std::string>& items) {
+  wxArrayString result;
+  for (const std::string& item : items) result.Add(ToWx(item));
+  return result;
+}
+
+// A caption changed on screen needs room at once: GTK complains about a
+// control given less than it asks for. Before the dialog shows, RunModal lays
+// everything out.
+void RelayoutAround(wxWindow* widget) {
+  widget->InvalidateBestSize();
+  wxWindow* parent = widget->GetParent();
+  if (parent != nullptr && parent->IsShownOnScreen()) parent->Layout();
+}
+
+}  // namespace
+
+wxString ToWx(std::string_view text) {
+  const std::string utf8 = platform::Cp1250ToUtf8(text);
+  return wxString::FromUTF8(utf8.data(), utf8.size());
+}
+
+std::string FromWx(const wxString& text) {
+  const wxScopedCharBuffer utf8 = text.utf8_str();
+  return platform::Utf8ToCp1250(std::string_view(utf8.data(), utf8.length()));
+}
+
+template <class TAction>
+void TFMain2Wx::Forward(TAction&& action) {
+  try {
+    std::forward<TAction>(action)();
+  } catch (const EBridgeError& error) {
+    ShowError(error.what());
+  } catch (const std::exception& error) {
+    ShowError(platform::Utf8ToCp1250(error.what()));
+  }
+}
+
+TFMain2Wx::TFMain2Wx(TFMain2& form)
+    : wxDialog(nullptr, wxID_ANY, ToWx(form.Form().Caption()),
+               wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE,
+               ToWx(form.Form().Name())),
+      FForm(form),
+      FTimer(this) {
+  auto* topBar = ParentOwned<wxBoxSizer>(wxHORIZONTAL);
+  auto* bottomBar = ParentOwned<wxBoxSizer>(wxHORIZONTAL);
+  bottomBar->AddStretchSpacer();
+  auto* column = ParentOwned<wxBoxSizer>(wxVERTICAL);
+  column->Add(topBar, 0, wxEXPAND | wxALL, kGap);
+
+  for (const auto& child : form.Form().Children()) {
+    if (auto* pages = dynamic_cast<TPageControl*>(child.get())) {
+      FNotebook =
+          ParentOwned<wxNotebook>(this, wxID_ANY, wxDefaultPosition,
+                                  wxDefaultSize, 0, ToWx(pages->Name()));
+      FWidgets[pages] = FNotebook;
+      for (const auto& page : pages->Children()) {
+        const auto* sheet = dynamic_cast<const TTabSheet*>(page.get());
+        if (sheet == nullptr) continue;
+        auto* panel = ParentOwned<wxPanel>(
+            FNotebook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+            wxTAB_TRAVERSAL, ToWx(sheet->Name()));
+        FWidgets[sheet] = panel;
+        panel->SetSizer(BuildPage(panel, *sheet));
+        FNotebook->AddPage(panel, ToWx(sheet->Caption()));
+      }
+      FNotebook->Bind(
+          wxEVT_NOTEBOOK_PAGE_CHANGED, [this, pages](wxBookCtrlEvent& event) {
+            if (event.GetEventObject() == FNotebook) {
+              Forward([&] {
+                pages->SetActivePageIndex(FNotebook->GetSelection());
+              });
+            }
+            event.Skip();
+          });
+      column->Add(FNotebook, 1, wxEXPAND | wxLEFT | wxRIGHT, kGap);
+    } else if (auto* timer = dynamic_cast<TTimer*>(child.get())) {
+      FTimerControl = timer;
+      Bind(
+          wxEVT_TIMER,
+          [this](wxTimerEvent& /*event*/) {
+            Forward([&] {
+              if (FTimerControl->OnTimer) FTimerControl->OnTimer();
+            });
+          },
+          FTimer.GetId());
+    } else if (dynamic_cast<TButton*>(child.get()) != nullptr) {
+      bottomBar->Add(MakeWidget(this, *child), 0, wxLEFT, kGap);
+    } else {
+      const bool isList = dynamic_cast<TComboBox*>(child.get()) != nullptr;
+      topBar->Add(MakeWidget(this, *child), isList ? 1 : 0,
+                  wxALIGN_CENTER_VERTICAL | wxRIGHT, kGap);
+    }
+  }
+  column->Add(bottomBar, 0, wxEXPAND | wxALL, kGap);
+  SetSizer(column);
+
+  // The close box cancels, as the cancel button does.
+  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& /*event*/) {
+    Forward([&] { FForm.BitBtn2Click(); });
+  });
+
+  ShowTree(form.Form());
+  form.SetView(this);
+  GetSizer()->SetSizeHints(this);
+}
+
+TFMain2Wx::~TFMain2Wx() {
+  FForm.SetView(nullptr);
+  FTimer.Stop();
+  // The handlers reach into this object's members, so the widgets go first.
+  DestroyChildren();
+}
+
+wxSizer* TFMain2Wx::BuildPage(wxWindow* page, const TTabSheet& sheet) {
+  // Rows of a label in the left column and its input in the right; a check
+  // box carries its own caption and spans the page.
+  auto* column = ParentOwned<wxBoxSizer>(wxVERTICAL);
+  wxFlexGridSizer* grid = nullptr;
+  wxWindow* pendingLabel = nullptr;
+  const auto addRow = [&](wxWindow* label, wxSizer* input) {
+    if (grid == nullptr) {
+      grid = ParentOwned<wxFlexGridSizer>(2, wxSize(2 * kGap, kGap / 4));
+      grid->AddGrowableCol(1);
+      column->Add(grid, 0, wxEXPAND | wxBOTTOM, kGap / 4);
+    }
+    if (label != nullptr) {
+      grid->Add(label, 0, wxALIGN_CENTER_VERTICAL);
+    } else {
+      grid->AddSpacer(0);
+    }
+    if (input != nullptr) {
+      grid->Add(input, 1, wxEXPAND);
+    } else {
+      grid->AddSpacer(0);
+    }
+  };
+  const auto& children = sheet.Children();
+  for (std::size_t i = 0; i < children.Count(); ++i) {
+    TControl& control = children[i];
+    wxWindow* widget = MakeWidget(page, control);
+    if (dynamic_cast<TLabel*>(&control) != nullptr) {
+      if (pendingLabel != nullptr) addRow(pendingLabel, nullptr);
+      pendingLabel = widget;
+      continue;
+    }
+    if (dynamic_cast<TCheckBox*>(&control) != nullptr) {
+      if (pendingLabel != nullptr) addRow(pendingLabel, nullptr);
+      pendingLabel = nullptr;
+      grid = nullptr;
+      column->Add(widget, 0, wxBOTTOM, kGap / 4);
+      continue;
+    }
+    // An input, with the buttons that follow it on its row.
+    auto* row = ParentOwned<wxBoxSizer>(wxHORIZONTAL);
+    const auto* edit = dynamic_cast<const TEdit*>(&control);
+    const bool hasButton = i + 1 < children.Count() &&
+                           dynamic_cast<TButton*>(&children[i + 1]) != nullptr;
+    const bool stretches = (edit != nullptr && edit->Wide()) || hasButton;
+    row->Add(widget, stretches ? 1 : 0, wxALIGN_CENTER_VERTICAL);
+    while (i + 1 < children.Count() &&
+           dynamic_cast<TButton*>(&children[i + 1]) != nullptr) {
+      ++i;
+      row->Add(MakeWidget(page, children[i]), 0,
+               wxALIGN_CENTER_VERTICAL | wxLEFT, kGap / 2);
+    }
+    addRow(pendingLabel, row);
+    pendingLabel = nullptr;
+  }
+  if (pendingLabel != nullptr) addRow(pendingLabel, nullptr);
+  auto* outer = ParentOwned<wxBoxSizer>(wxVERTICAL);
+  outer->Add(column, 1, wxEXPAND | wxALL, kGap);
+  return outer;
+}
+
+wxWindow* TFMain2Wx::MakeWidget(wxWindow* parent, TControl& control) {
+  const wxString name = ToWx(control.Name());
+  wxWindow* widget = nullptr;
+  if (auto* edit = dynamic_cast<TEdit*>(&control)) {
+    auto* text = ParentOwned<wxTextCtrl>(parent, wxID_ANY, wxEmptyString,
+                                         wxDefaultPosition, wxDefaultSize, 0,
+                                         wxDefaultValidator, name);
+    if (!edit->Wide()) {
+      text->SetInitialSize(wxSize(text->GetCharWidth() * kFieldChars, -1));
+    }
+    text->Bind(wxEVT_TEXT, [this, edit, text](wxCommandEvent& /*event*/) {
+      Forward([&] { edit->SetText(FromWx(text->GetValue())); });
+    });
+    widget = text;
+  } else if (auto* check = dynamic_cast<TCheckBox*>(&control)) {
+    auto* box = ParentOwned<wxCheckBox>(
+        parent, wxID_ANY, ToWx(check->Caption()), wxDefaultPosition,
+        wxDefaultSize, 0, wxDefaultValidator, name);
+    box->Bind(wxEVT_CHECKBOX, [this, check, box](wxCommandEvent& /*event*/) {
+      Forward([&] { check->SetChecked(box->GetValue()); });
+    });
+    widget = box;
+  } else if (auto* list = dynamic_cast<TComboBox*>(&control)) {
+    // A list drawn by wx itself, so that the rows of its drop-down can be
+    // counted; GTK's own list shows as many rows as fit the screen.
+    auto* combo = ParentOwned<wxOwnerDrawnComboBox>(
+        parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+        wxArrayString(), wxCB_READONLY, wxDefaultValidator, name);
+    combo->SetInitialSize(wxSize(combo->GetCharWidth() * kFieldChars, -1));
+    combo->SetPopupMaxHeight(list->DropDownCount() *
+                             (combo->GetCharHeight() + 4));
+    combo->Bind(wxEVT_COMBOBOX, [this, list, combo](wxCommandEvent& /*event*/) {
+      Forward([&] { list->Select(combo->GetSelection()); });
+    });
+    widget = combo;
+  } else if (auto* button = dynamic_cast<TButton*>(&control)) {
+    const bool tool = !button->TakesFocus();
+    auto* push = ParentOwned<wxButton>(
+        parent, button->Cancel() ? wxID_CANCEL : wxID_ANY,
+        ToWx(button->Caption()), wxDefaultPosition, wxDefaultSize,
+        tool ? wxBU_EXACTFIT : 0, wxDefaultValidator, name);
+    if (tool) push->SetCanFocus(false);
+    push->Bind(wxEVT_BUTTON, [this, button](wxCommandEvent& /*event*/) {
+      Forward([&] { button->Click(); });
+    });
+    widget = push;
+  } else {
+    widget =
+        ParentOwned<wxStaticText>(parent, wxID_ANY, ToWx(control.Caption()),
+                                  wxDefaultPosition, wxDefaultSize, 0, name);
+  }
+  FWidgets[&control] = widget;
+  return widget;
+}
+
+int TFMain2Wx::RunModal() {
+  Forward([&] { FForm.FormShow(); });
+  // The captions have changed their lengths. A page that has never been in
+  // front has no size yet, which would squeeze its controls to nothing until
+  // it is shown, so every page starts at the size it asks for.
+  for (const auto& [control, widget] : FWidgets) {
+    if (dynamic_cast<const TTabSheet*>(control) != nullptr) {
+      widget->SetSize(widget->GetBestSize());
+      widget->Layout();
+    }
+  }
+  GetSizer()->SetSizeHints(this);
+  CentreOnScreen();
+  return ShowModal();
+}
+
+wxWindow* TFMain2Wx::Widget(std::string_view name) const {
+  for (const auto& [control, widget] : FWidgets) {
+    if (control->Name() == name) return widget;
+  }
+  return nullptr;
+}
+
+void TFMain2Wx::ControlChanged(const TControl& control) { ShowState(control); }
+
+void TFMain2Wx::ShowTree(const TControl& control) {
+  ShowState(control);
+  for (const auto& child : control.Children()) ShowTree(*child);
+}
+
+void TFMain2Wx::ShowState(const TControl& control) {
+  if (dynamic_cast<const TForm*>(&control) != nullptr) {
+    SetTitle(ToWx(control.Caption()));
+    return;
+  }
+  if (&control == FTimerControl) {
+    if (!control.Enabled()) {
+      FTimer.Stop();
+    } else if (!FTimer.IsRunning()) {
+      FTimer.Start(FTimerControl->Interval());
+    }
+    return;
+  }
+  const auto found = FWidgets.find(&control);
+  if (found == FWidgets.end()) return;
+  wxWindow* widget = found->second;
+
+  if (const auto* edit = dynamic_cast<const TEdit*>(&control)) {
+    auto* text = static_cast<wxTextCtrl*>(widget);
+    const wxString value = ToWx(edit->Text());
+    // GTK empties an edit given a text longer than its limit, and the limit
+    // only holds typing anyway, so a longer stored value widens it.
+    const long limit = edit->MaxLength() == 0
+                           ? 0
+                           : static_cast<long>(std::max<std::size_t>(
+                                 edit->MaxLength(), value.length()));
+    if (const auto known = FLimits.find(edit);
+        known == FLimits.end() || known->second != limit) {
+      text->SetMaxLength(static_cast<unsigned long>(limit));
+      FLimits[edit] = limit;
+    }
+    if (text->GetValue() != value) text->ChangeValue(value);
+    text->SetEditable(!edit->ReadOnly());
+    const wxColour colour = wxSystemSettings::GetColour(
+        edit->Color() == TColorRole::kWindow ? wxSYS_COLOUR_WINDOW
+                                             : wxSYS_COLOUR_BTNFACE);
+    if (text->GetBackgroundColour() != colour) {
+      text->SetBackgroundColour(colour);
+      text->Refresh();
+    }
+  } else if (const auto* check = dynamic_cast<const TCheckBox*>(&control)) {
+    auto* box = static_cast<wxCheckBox*>(widget);
+    if (box->GetValue() != check->Checked()) box->SetValue(check->Checked());
+    if (box->GetLabel() != ToWx(check->Caption())) {
+      box->SetLabel(ToWx(check->Caption()));
+      RelayoutAround(box);
+    }
+  } else if (const auto* list = dynamic_cast<const TComboBox*>(&control)) {
+    auto* combo = static_cast<wxOwnerDrawnComboBox*>(widget);
+    const wxArrayString items = ToWxItems(list->Items());
+    if (combo->GetStrings() != items) combo->Set(items);
+    if (combo->GetSelection() != list->ItemIndex()) {
+      combo->SetSelection(list->ItemIndex() < 0 ? wxNOT_FOUND
+                                                : list->ItemIndex());
+    }
+  } else if (dynamic_cast<const TTabSheet*>(&control) != nullptr) {
+    const int page = FNotebook->FindPage(widget);
+    if (page != wxNOT_FOUND && FNotebook->GetPageText(static_cast<std::size_t>(
+                                   page)) != ToWx(control.Caption())) {
+      FNotebook->SetPageText(static_cast<std::size_t>(page),
+                             ToWx(control.Caption()));
+    }
+  } else if (const auto* pages = dynamic_cast<const TPageControl*>(&control)) {
+    const int index = pages->ActivePageIndex();
+    if (index >= 0 && FNotebook->GetSelection() != index) {
+      FNotebook->ChangeSelection(static_cast<std::size_t>(index));
+    }
+  } else if (widget->GetLabel() != ToWx(control.Caption())) {
+    widget->SetLabel(ToWx(control.Caption()));
+    RelayoutAround(widget);
+  }
+  if (widget->IsThisEnabled() != control.Enabled()) {
+    widget->Enable(control.Enabled());
+  }
+}
+
+bool TFMain2Wx::FocusControl(const TControl& control) {
+  wxWindow* widget = Widget(control.Name());
+  if (widget == nullptr || !widget->IsEnabled()) return false;
+  widget->SetFocus();
+  return wxWindow::FindFocus() == widget;
+}
+
+std::optional<std::string> TFMain2Wx::BrowseForFolder(std::string_view title) {
+  return PickFolder(this, title);
+}
+
+void TFMain2Wx::CloseModal(TModalResult result) {
+  if (IsModal()) EndModal(result == TModalResult::kOk ? wxID_OK : wxID_CANCEL);
+}
+
+void ShowFormModal(TFMain2& form) {
+  TFMain2Wx dialog(form);
+  dialog.RunModal();
+}
+
+}  // namespace bridge::gui
