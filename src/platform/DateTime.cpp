@@ -11,8 +11,7 @@ constexpr bool IsLeap(int year) {
 }
 
 constexpr int DaysInMonth(int year, int month) {
-  constexpr int kDays[] = {31, 28, 31, 30, 31, 30,
-                                  31, 31, 30, 31, 30, 31};
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
 }
 

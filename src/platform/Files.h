@@ -13,7 +13,7 @@ namespace bridge::platform {
 
 inline constexpr char kPathDelimiter = '/';
 
-bool FileExists(std::string_view path);       // a file, not a directory
+bool FileExists(std::string_view path);  // a file, not a directory
 // The size of a file, or nothing when there is no file.
 std::optional<std::uint64_t> FileSize(std::string_view path);
 bool DirectoryExists(std::string_view path);  // a directory
