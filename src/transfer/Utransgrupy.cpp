@@ -11,41 +11,28 @@
 #include "dbf/uDBF_messages.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
+#include "transfer/DefinitionLines.h"
 
 namespace bridge {
 namespace {
 
-// One definition line of the host file, converted to Windows-1250 when the
-// program is built.
-struct TDefinitionLine {
-  std::array<char, 128> Data{};
-  std::size_t Size = 0;
-  constexpr std::string_view View() const { return {Data.data(), Size}; }
-};
-
-template <std::size_t N>
-consteval TDefinitionLine Line(const char8_t (&utf8)[N]) {
-  static_assert(N <= 128, "a definition line longer than its storage");
-  const auto text = Cp1250(utf8);
-  TDefinitionLine line;
-  for (std::size_t i = 0; i < text.Size; ++i) line.Data[i] = text.Data[i];
-  line.Size = text.Size;
-  return line;
-}
-
 // The values of a "grkart1.txt" or "grkart2.txt" line, in this order. The
 // host's comment of PUSTA ends in the middle of its sentence.
 constexpr TDefinitionLine kGroupLines[] = {
-    Line(u8"ID_GRUPAKART    :Integer;    - identyfikator grupy"),
-    Line(u8"ID_GRUPAKARTNAD :Integer;    - identyfikator grupy nadrzędnej"),
-    Line(u8"KODGRUPY        :String;     - (6)"),
-    Line(u8"NAZWAGRUPY      :String;     - (20)"),
-    Line(u8"KODZLOZONY      :String;     - (50) kod grupy poprzedzony kodami "
-         u8"grup nadrzędnych"),
-    Line(u8"NAZWAZLOZONA    :String;     - (100) nazwa grupy poprzedzona "
-         u8"nazwami grup nadrzędnych"),
-    Line(u8"PUSTA           :Boolean;    - grupa jest pusta - jest to grupa do "
-         u8"której należą kartoteki które nie"),
+    DefinitionLine(u8"ID_GRUPAKART    :Integer;    - identyfikator grupy"),
+    DefinitionLine(
+        u8"ID_GRUPAKARTNAD :Integer;    - identyfikator grupy nadrzędnej"),
+    DefinitionLine(u8"KODGRUPY        :String;     - (6)"),
+    DefinitionLine(u8"NAZWAGRUPY      :String;     - (20)"),
+    DefinitionLine(
+        u8"KODZLOZONY      :String;     - (50) kod grupy poprzedzony kodami "
+        u8"grup nadrzędnych"),
+    DefinitionLine(
+        u8"NAZWAZLOZONA    :String;     - (100) nazwa grupy poprzedzona "
+        u8"nazwami grup nadrzędnych"),
+    DefinitionLine(
+        u8"PUSTA           :Boolean;    - grupa jest pusta - jest to grupa do "
+        u8"której należą kartoteki które nie"),
 };
 
 constexpr int kNameLength170 = 15;
@@ -87,11 +74,7 @@ void TTransGrupy::DefineDbfFields(TDBF& table) {
 }
 
 void TTransGrupy::DefineTextFields(TZendorProFile& textFile) {
-  std::vector<std::string> lines;
-  lines.reserve(std::size(kGroupLines));
-  for (const TDefinitionLine& line : kGroupLines) {
-    lines.emplace_back(line.View());
-  }
+  const std::vector<std::string> lines = DefinitionList(kGroupLines);
   TTextFileDef& definition = textFile.Definition();
   definition.LoadDefinitions(lines);
   FKodZlozony = definition.IndexOf("KODZLOZONY");

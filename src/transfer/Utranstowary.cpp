@@ -14,102 +14,106 @@
 #include "platform/EBridgeError.h"
 #include "platform/System.h"
 #include "platform/Text.h"
+#include "transfer/DefinitionLines.h"
 
 namespace bridge {
 namespace {
-
-// One definition line of the host file, converted to Windows-1250 when the
-// program is built.
-struct TDefinitionLine {
-  std::array<char, 160> Data{};
-  std::size_t Size = 0;
-  constexpr std::string_view View() const { return {Data.data(), Size}; }
-};
-
-template <std::size_t N>
-consteval TDefinitionLine Line(const char8_t (&utf8)[N]) {
-  static_assert(N <= 160, "a definition line longer than its storage");
-  const auto text = Cp1250(utf8);
-  TDefinitionLine line;
-  for (std::size_t i = 0; i < text.Size; ++i) line.Data[i] = text.Data[i];
-  line.Size = text.Size;
-  return line;
-}
 
 // The values of a "kartoteka.txt" line, in this order. The first whole
 // number in parentheses of a comment is the declared length. Price block 5
 // carries the comments of block 4, as the host documents it.
 constexpr TDefinitionLine kKartotekaLines[] = {
-    Line(u8"ID_KARTOTEKA       :Integer;   - id kartoteki"),
-    Line(u8"ID_RODZAJKART      :Integer;   - id rodzaju kartoteki (1 - towar, "
-         u8"2 - opakowanie)"),
-    Line(u8"INDEKS             :String;    - indeks (25)"),
-    Line(u8"NAZWASKR           :String;    - identyfikator (35)"),
-    Line(u8"NAZWADL            :String;    - nazwa pełna (360  memo - zawiera "
-         u8"^)"),
-    Line(
+    DefinitionLine(u8"ID_KARTOTEKA       :Integer;   - id kartoteki"),
+    DefinitionLine(
+        u8"ID_RODZAJKART      :Integer;   - id rodzaju kartoteki (1 - towar, "
+        u8"2 - opakowanie)"),
+    DefinitionLine(u8"INDEKS             :String;    - indeks (25)"),
+    DefinitionLine(u8"NAZWASKR           :String;    - identyfikator (35)"),
+    DefinitionLine(
+        u8"NAZWADL            :String;    - nazwa pełna (360  memo - zawiera "
+        u8"^)"),
+    DefinitionLine(
         u8"STAWKAVAT          :String;    - stawka vat w formacie 22%, 7%, np"),
-    Line(u8"JM                 :String;    - jednostka miary (5)"),
-    Line(u8"SWW                :String;    - kod sww (15)"),
-    Line(u8"PKWIU              :String;    - kod pkwiu (15)"),
-    Line(u8"STAN               :Currency;  - stan aktualny z magazynu (jeżeli "
-         u8"określono magazyn w definicji urządzenia) lub z wszystkich "
-         u8"magazynów"),
-    Line(u8"CSP1_CENAN         :Currency;  - 1 cenna netto"),
-    Line(u8"CSP1_CENAB         :Currency;  - 1 cenna brutto"),
-    Line(u8"CSP1_ODNETTO       :Boolean;   - czy 1 cenna jest od netto"),
-    Line(u8"CSP1_ZAOKR         :Integer;   - zaokrąglenie 1 ceny (ilość miejsc "
-         u8"po przecinku 2 = 0.01)"),
-    Line(u8"CSP1_NARZUT        :Currency;  - narzut dla 1 ceny"),
-    Line(u8"CSP1_MARZA         :Currency;  - marża dla 1 ceny"),
-    Line(u8"CSP2_CENAN         :Currency;  - 2 cenna netto"),
-    Line(u8"CSP2_CENAB         :Currency;  - 2 cenna brutto"),
-    Line(u8"CSP2_ODNETTO       :Boolean;   - czy 2 cenna jest od netto"),
-    Line(u8"CSP2_ZAOKR         :Integer;   - zaokrąglenie 2 ceny (ilość miejsc "
-         u8"po przecinku 2 = 0.01)"),
-    Line(u8"CSP2_NARZUT        :Currency;  - narzut dla 2 ceny"),
-    Line(u8"CSP2_MARZA         :Currency;  - marża dla 2 ceny"),
-    Line(u8"OPAK_ID_KARTOTEKA  :Integer;   - id kartoteki opakowania "
-         u8"domyślnego"),
-    Line(u8"OPAK_INDEKS        :String;    - indeks (25) kartoteki opakowania "
-         u8"domyślnego"),
-    Line(u8"OPAK_ILOSCWOPAK    :Currency;  - ilość w opakowaniu domyślnym"),
-    Line(u8"CECHA              :String;    - wartość wybranej cechy (35)"),
-    Line(u8"CSP3_CENAN         :Currency;  - 3 cenna netto"),
-    Line(u8"CSP3_CENAB         :Currency;  - 3 cenna brutto"),
-    Line(u8"CSP3_ODNETTO       :Boolean;   - czy 3 cenna jest od netto"),
-    Line(u8"CSP3_ZAOKR         :Integer;   - zaokrąglenie 3 ceny (ilość miejsc "
-         u8"po przecinku 2 = 0.01)"),
-    Line(u8"CSP3_NARZUT        :Currency;  - narzut dla 3 ceny"),
-    Line(u8"CSP3_MARZA         :Currency;  - marża dla 3 ceny"),
-    Line(u8"CSP4_CENAN         :Currency;  - 4 cenna netto"),
-    Line(u8"CSP4_CENAB         :Currency;  - 4 cenna brutto"),
-    Line(u8"CSP4_ODNETTO       :Boolean;   - czy 4 cenna jest od netto"),
-    Line(u8"CSP4_ZAOKR         :Integer;   - zaokrąglenie 4 ceny (ilość miejsc "
-         u8"po przecinku 2 = 0.01)"),
-    Line(u8"CSP4_NARZUT        :Currency;  - narzut dla 4 ceny"),
-    Line(u8"CSP4_MARZA         :Currency;  - marża dla 4 ceny "),
-    Line(u8"CSP5_CENAN         :Currency;  - 4 cenna netto"),
-    Line(u8"CSP5_CENAB         :Currency;  - 4 cenna brutto"),
-    Line(u8"CSP5_ODNETTO       :Boolean;   - czy 4 cenna jest od netto"),
-    Line(u8"CSP5_ZAOKR         :Integer;   - zaokrąglenie 4 ceny (ilość miejsc "
-         u8"po przecinku 2 = 0.01)"),
-    Line(u8"CSP5_NARZUT        :Currency;  - narzut dla 4 ceny"),
-    Line(u8"CSP5_MARZA         :Currency;  - marża dla 4 ceny"),
-    Line(u8"ID_GRUPAKART1      :Integer;   - identyfikator grupy 1 - "
-         u8"powiązanie relacją z 'grkart1.txt'"),
-    Line(u8"ID_GRUPAKART2      :Integer;   - identyfikator grupy 2 - "
-         u8"powiązanie relacją z 'grkart2.txt'"),
-    Line(u8"STAN_MIN           :Currency;  - stan minimalny z wybranego "
-         u8"magazynu (0 - jeśli nie wybrano magazynu)"),
-    Line(u8"STAN_MAX           :Currency;  - stan maksymalny z wybranego "
-         u8"magazynu (0 - jeśli nie wybrano magazynu)"),
-    Line(u8"EAN                :String;    - (20)"),
-    Line(u8"OST_CENAZAK        :Currency;"),
-    Line(u8"GRUPAKART1_KODZL   :String;    - (50) - kod złożony grupy 1"),
-    Line(u8"GRUPAKART2_KODZL   :String;    - (50) - kod złożony grupy 2"),
-    Line(u8"STANDOPOTW         :Currency;  - stan do rozdysponowania"),
-    Line(u8"UWAGI              :String;    - uwagi kartoteki"),
+    DefinitionLine(u8"JM                 :String;    - jednostka miary (5)"),
+    DefinitionLine(u8"SWW                :String;    - kod sww (15)"),
+    DefinitionLine(u8"PKWIU              :String;    - kod pkwiu (15)"),
+    DefinitionLine(
+        u8"STAN               :Currency;  - stan aktualny z magazynu (jeżeli "
+        u8"określono magazyn w definicji urządzenia) lub z wszystkich "
+        u8"magazynów"),
+    DefinitionLine(u8"CSP1_CENAN         :Currency;  - 1 cenna netto"),
+    DefinitionLine(u8"CSP1_CENAB         :Currency;  - 1 cenna brutto"),
+    DefinitionLine(
+        u8"CSP1_ODNETTO       :Boolean;   - czy 1 cenna jest od netto"),
+    DefinitionLine(
+        u8"CSP1_ZAOKR         :Integer;   - zaokrąglenie 1 ceny (ilość miejsc "
+        u8"po przecinku 2 = 0.01)"),
+    DefinitionLine(u8"CSP1_NARZUT        :Currency;  - narzut dla 1 ceny"),
+    DefinitionLine(u8"CSP1_MARZA         :Currency;  - marża dla 1 ceny"),
+    DefinitionLine(u8"CSP2_CENAN         :Currency;  - 2 cenna netto"),
+    DefinitionLine(u8"CSP2_CENAB         :Currency;  - 2 cenna brutto"),
+    DefinitionLine(
+        u8"CSP2_ODNETTO       :Boolean;   - czy 2 cenna jest od netto"),
+    DefinitionLine(
+        u8"CSP2_ZAOKR         :Integer;   - zaokrąglenie 2 ceny (ilość miejsc "
+        u8"po przecinku 2 = 0.01)"),
+    DefinitionLine(u8"CSP2_NARZUT        :Currency;  - narzut dla 2 ceny"),
+    DefinitionLine(u8"CSP2_MARZA         :Currency;  - marża dla 2 ceny"),
+    DefinitionLine(u8"OPAK_ID_KARTOTEKA  :Integer;   - id kartoteki opakowania "
+                   u8"domyślnego"),
+    DefinitionLine(
+        u8"OPAK_INDEKS        :String;    - indeks (25) kartoteki opakowania "
+        u8"domyślnego"),
+    DefinitionLine(
+        u8"OPAK_ILOSCWOPAK    :Currency;  - ilość w opakowaniu domyślnym"),
+    DefinitionLine(
+        u8"CECHA              :String;    - wartość wybranej cechy (35)"),
+    DefinitionLine(u8"CSP3_CENAN         :Currency;  - 3 cenna netto"),
+    DefinitionLine(u8"CSP3_CENAB         :Currency;  - 3 cenna brutto"),
+    DefinitionLine(
+        u8"CSP3_ODNETTO       :Boolean;   - czy 3 cenna jest od netto"),
+    DefinitionLine(
+        u8"CSP3_ZAOKR         :Integer;   - zaokrąglenie 3 ceny (ilość miejsc "
+        u8"po przecinku 2 = 0.01)"),
+    DefinitionLine(u8"CSP3_NARZUT        :Currency;  - narzut dla 3 ceny"),
+    DefinitionLine(u8"CSP3_MARZA         :Currency;  - marża dla 3 ceny"),
+    DefinitionLine(u8"CSP4_CENAN         :Currency;  - 4 cenna netto"),
+    DefinitionLine(u8"CSP4_CENAB         :Currency;  - 4 cenna brutto"),
+    DefinitionLine(
+        u8"CSP4_ODNETTO       :Boolean;   - czy 4 cenna jest od netto"),
+    DefinitionLine(
+        u8"CSP4_ZAOKR         :Integer;   - zaokrąglenie 4 ceny (ilość miejsc "
+        u8"po przecinku 2 = 0.01)"),
+    DefinitionLine(u8"CSP4_NARZUT        :Currency;  - narzut dla 4 ceny"),
+    DefinitionLine(u8"CSP4_MARZA         :Currency;  - marża dla 4 ceny "),
+    DefinitionLine(u8"CSP5_CENAN         :Currency;  - 4 cenna netto"),
+    DefinitionLine(u8"CSP5_CENAB         :Currency;  - 4 cenna brutto"),
+    DefinitionLine(
+        u8"CSP5_ODNETTO       :Boolean;   - czy 4 cenna jest od netto"),
+    DefinitionLine(
+        u8"CSP5_ZAOKR         :Integer;   - zaokrąglenie 4 ceny (ilość miejsc "
+        u8"po przecinku 2 = 0.01)"),
+    DefinitionLine(u8"CSP5_NARZUT        :Currency;  - narzut dla 4 ceny"),
+    DefinitionLine(u8"CSP5_MARZA         :Currency;  - marża dla 4 ceny"),
+    DefinitionLine(u8"ID_GRUPAKART1      :Integer;   - identyfikator grupy 1 - "
+                   u8"powiązanie relacją z 'grkart1.txt'"),
+    DefinitionLine(u8"ID_GRUPAKART2      :Integer;   - identyfikator grupy 2 - "
+                   u8"powiązanie relacją z 'grkart2.txt'"),
+    DefinitionLine(
+        u8"STAN_MIN           :Currency;  - stan minimalny z wybranego "
+        u8"magazynu (0 - jeśli nie wybrano magazynu)"),
+    DefinitionLine(
+        u8"STAN_MAX           :Currency;  - stan maksymalny z wybranego "
+        u8"magazynu (0 - jeśli nie wybrano magazynu)"),
+    DefinitionLine(u8"EAN                :String;    - (20)"),
+    DefinitionLine(u8"OST_CENAZAK        :Currency;"),
+    DefinitionLine(
+        u8"GRUPAKART1_KODZL   :String;    - (50) - kod złożony grupy 1"),
+    DefinitionLine(
+        u8"GRUPAKART2_KODZL   :String;    - (50) - kod złożony grupy 2"),
+    DefinitionLine(
+        u8"STANDOPOTW         :Currency;  - stan do rozdysponowania"),
+    DefinitionLine(u8"UWAGI              :String;    - uwagi kartoteki"),
 };
 
 struct TFieldDecl {
@@ -337,11 +341,7 @@ void TTransTowary::DefineDbfFields(TDBF& table) {
 }
 
 void TTransTowary::DefineTextFields(TZendorProFile& textFile) {
-  std::vector<std::string> lines;
-  lines.reserve(std::size(kKartotekaLines));
-  for (const TDefinitionLine& line : kKartotekaLines) {
-    lines.emplace_back(line.View());
-  }
+  const std::vector<std::string> lines = DefinitionList(kKartotekaLines);
   TTextFileDef& definition = textFile.Definition();
   definition.LoadDefinitions(lines);
 
