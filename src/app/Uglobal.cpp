@@ -169,15 +169,9 @@ bool IsYes(std::string_view text) {
 
 namespace {
 
-// Formats with the pattern and reads the text back. Which separator stands
-// in the text does not change the number, so "." serves, and the text never
-// leaves the stack.
+// Formats with the pattern and reads the text back.
 double RoundVia(double nudged, int decimals) {
-  TFixedBuffer text;
-  const std::size_t size = FormatFixedInto(nudged, decimals, '.', text);
-  double result = 0;
-  const auto parsed = std::from_chars(text.data(), text.data() + size, result);
-  return parsed.ec == std::errc() ? result : 0.0;
+  return RoundHalfAwayDecimal(nudged, decimals);
 }
 
 }  // namespace

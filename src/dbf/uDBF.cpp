@@ -59,11 +59,6 @@ constexpr std::size_t kMaxLength16 = 0xFFFF;
 constexpr std::size_t kWriteChunk = std::size_t{1} << 20;
 constexpr std::size_t kReadChunk = std::size_t{1} << 20;
 
-// The decimals up to which number fields are formatted on the stack.
-constexpr int kFastDecimals = 30;
-// Below this magnitude a whole part has at most 15 digits.
-constexpr double kFastLimit = 1e15;
-
 std::string Message(std::string_view text, std::string_view tail) {
   std::string out(text);
   out += tail;
@@ -85,149 +80,6 @@ std::string_view Part(std::string_view text, std::size_t position,
                       std::size_t size) {
   if (position >= text.size()) return {};
   return text.substr(position, size);
-}
-
-// The decimal digits of a double in scientific form: digit k weighs
-// 10^(Exponent - k).
-struct TDigits {
-  bool Negative = false;
-  std::array<unsigned char, 24> Digit{};
-  int Count = 0;
-  int Exponent = 0;
-};
-
-bool ParseScientific(const char* begin, const char* end, TDigits& digits) {
-  const char* p = begin;
-  digits = TDigits{};
-  if (p < end && *p == '-') {
-    digits.Negative = true;
-    ++p;
-  }
-  for (; p < end && *p != 'e'; ++p) {
-    if (*p == '.') continue;
-    if (digits.Count == static_cast<int>(digits.Digit.size())) return false;
-    digits.Digit[static_cast<std::size_t>(digits.Count++)] =
-        static_cast<unsigned char>(*p - '0');
-  }
-  if (p == end) return false;
-  ++p;
-  int exponent = 0;
-  const auto result = std::from_chars(p + (*p == '+' ? 1 : 0), end, exponent);
-  if (result.ec != std::errc() || result.ptr != end) return false;
-  digits.Exponent = exponent;
-  return digits.Count > 0;
-}
-
-constexpr std::array<double, 10> kPowersOf10 = {1e0, 1e1, 1e2, 1e3, 1e4,
-                                                1e5, 1e6, 1e7, 1e8, 1e9};
-
-// The common case of FormatFixed(value, decimals, '.') below: a value that
-// a decimal of at most 15 digits with these decimals reads back as, such as
-// every price the host sends. That decimal is then the value's
-// 15-significant-digit form, so it is the text. 0 for any other value.
-std::size_t FormatExactInto(double value, int decimals,
-                            std::array<char, 64>& out) {
-  if (decimals >= static_cast<int>(kPowersOf10.size())) return 0;
-  const double scale = kPowersOf10[static_cast<std::size_t>(decimals)];
-  const double scaled = value * scale;
-  if (!(std::fabs(scaled) < kFastLimit)) return 0;
-  const std::int64_t whole = std::llround(scaled);
-  // Both operands are exact, so the quotient is the double nearest to the
-  // decimal whole / 10^decimals.
-  if (static_cast<double>(whole) / scale != value) return 0;
-  // The digits of |whole|, with zeros in front up to one before the point.
-  const auto fraction = static_cast<std::size_t>(decimals);
-  std::array<char, 24> digits{};
-  const auto result = std::to_chars(
-      digits.data(), digits.data() + digits.size(), whole < 0 ? -whole : whole);
-  const auto count = static_cast<std::size_t>(result.ptr - digits.data());
-  const std::size_t zeros = count < fraction + 1 ? fraction + 1 - count : 0;
-  char* p = out.data();
-  if (whole < 0) *p++ = '-';
-  for (std::size_t k = 0; k < zeros + count; ++k) {
-    if (fraction > 0 && zeros + count - k == fraction) *p++ = '.';
-    *p++ = k < zeros ? '0' : digits[k - zeros];
-  }
-  return static_cast<std::size_t>(p - out.data());
-}
-
-// The same text as FormatFixed(value, decimals, '.'), written into out
-// without touching the heap; 0 for a value that needs FormatFixed itself (too
-// large, not finite, or with too many decimals). Number fields are written
-// millions of times per run, which FormatFixed's general form cannot afford.
-//
-// FormatFixed rounds the 15-significant-digit form of the value. When the
-// shortest form that reads back as the value has at most 15 digits, it is
-// that form padded with zeros: 15-digit decimals lie several units of the
-// double's precision apart, so no other one is as close. Otherwise the
-// 15-digit form is asked for directly.
-std::size_t FormatFixedInto(double value, int decimals,
-                            std::array<char, 64>& out) {
-  if (!std::isfinite(value) || std::fabs(value) >= kFastLimit || decimals < 0 ||
-      decimals > kFastDecimals) {
-    return 0;
-  }
-  if (const std::size_t size = FormatExactInto(value, decimals, out)) {
-    return size;
-  }
-  std::array<char, 48> sci{};
-  auto result = std::to_chars(sci.data(), sci.data() + sci.size(), value,
-                              std::chars_format::scientific);
-  TDigits digits;
-  if (result.ec != std::errc() ||
-      !ParseScientific(sci.data(), result.ptr, digits)) {
-    return 0;
-  }
-  if (digits.Count > 15) {
-    result = std::to_chars(sci.data(), sci.data() + sci.size(), value,
-                           std::chars_format::scientific, 14);
-    if (result.ec != std::errc() ||
-        !ParseScientific(sci.data(), result.ptr, digits)) {
-      return 0;
-    }
-  }
-  const auto digitAt = [&digits](int weight) -> unsigned char {
-    const int k = digits.Exponent - weight;
-    return k >= 0 && k < digits.Count
-               ? digits.Digit[static_cast<std::size_t>(k)]
-               : 0;
-  };
-  const int intDigits = std::max(digits.Exponent + 1, 1);
-  const int total = intDigits + decimals;
-  std::array<unsigned char, 64> kept{};
-  for (int i = 0; i < total; ++i) {
-    kept[static_cast<std::size_t>(i)] = digitAt(intDigits - 1 - i);
-  }
-  // Half away from zero on the first digit dropped.
-  bool carry = digitAt(-decimals - 1) >= 5;
-  for (int i = total - 1; carry && i >= 0; --i) {
-    auto& digit = kept[static_cast<std::size_t>(i)];
-    if (digit == 9) {
-      digit = 0;
-    } else {
-      ++digit;
-      carry = false;
-    }
-  }
-  const bool isZero =
-      !carry && std::all_of(kept.begin(), kept.begin() + total,
-                            [](unsigned char d) { return d == 0; });
-  char* p = out.data();
-  if (digits.Negative && !isZero) *p++ = '-';
-  int first = 0;
-  if (carry) {
-    *p++ = '1';
-  } else {
-    while (first < intDigits - 1 &&
-           kept[static_cast<std::size_t>(first)] == 0) {
-      ++first;
-    }
-  }
-  for (int i = first; i < total; ++i) {
-    if (i == intDigits) *p++ = '.';
-    *p++ = static_cast<char>('0' + kept[static_cast<std::size_t>(i)]);
-  }
-  return static_cast<std::size_t>(p - out.data());
 }
 
 // Field names are a few bytes long: up to 16 of them are mixed as two
@@ -311,15 +163,12 @@ void TDBFRecord::SetInteger(const TDBFFieldDef& field, std::int32_t value) {
 }
 
 void TDBFRecord::SetFloat(const TDBFFieldDef& field, double value) {
-  std::array<char, 64> text{};
-  const std::size_t size = FormatFixedInto(value, field.Decimals(), text);
-  if (size > 0) {
-    FTable.WriteValue(field, std::string_view(text.data(), size),
-                      TDBF::TPlacement::kRight, TDBF::TText::kPlainAscii);
-  } else {
-    FTable.WriteValue(field, FormatFixed(value, field.Decimals(), '.'),
-                      TDBF::TPlacement::kRight, TDBF::TText::kPlainAscii);
-  }
+  // Number fields are written millions of times per run: the text stays on
+  // the stack.
+  TFixedBuffer text;
+  const std::size_t size = FormatFixedInto(value, field.Decimals(), '.', text);
+  FTable.WriteValue(field, std::string_view(text.data(), size),
+                    TDBF::TPlacement::kRight, TDBF::TText::kPlainAscii);
 }
 
 void TDBFRecord::SetBoolean(const TDBFFieldDef& field, bool value) {

@@ -99,6 +99,48 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
+namespace {
+
+constexpr double kPowersOf10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
+                                  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16};
+
+// The common form of the numbers in the files, an optional sign and at most
+// 15 digits with at most one separator: the digits as a whole number are
+// exact in a double and so is the power of ten, so one division gives the
+// correctly rounded value, the same that a full parse gives.
+std::optional<double> ParsePlainDecimal(std::string_view text,
+                                        char decimalSeparator) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int fraction = -1;  // digits after the separator; -1 before one is seen
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (IsDigit(c)) {
+      if (++digits > 15) return std::nullopt;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      if (fraction >= 0) ++fraction;
+    } else if (c == decimalSeparator && fraction < 0) {
+      fraction = 0;
+    } else {
+      return std::nullopt;
+    }
+  }
+  // A separator without digits after it is left to the full parse.
+  if (digits == 0 || fraction == 0) return std::nullopt;
+  double value = static_cast<double>(mantissa);
+  if (fraction > 0) value /= kPowersOf10[fraction];
+  return negative ? -value : value;
+}
+
+}  // namespace
+
 std::optional<double> ParseFloat(std::string_view text, char decimalSeparator) {
   std::size_t begin = 0;
   std::size_t end = text.size();
@@ -107,6 +149,10 @@ std::optional<double> ParseFloat(std::string_view text, char decimalSeparator) {
   std::string plain;
   plain.reserve(end - begin);
   std::size_t i = begin;
+  if (const auto quick = ParsePlainDecimal(text.substr(begin, end - begin),
+                                           decimalSeparator)) {
+    return quick;
+  }
   if (i < end && (text[i] == '+' || text[i] == '-')) {
     if (text[i] == '-') plain.push_back('-');
     ++i;
@@ -147,10 +193,62 @@ std::optional<double> ParseFloat(std::string_view text, char decimalSeparator) {
   return value;
 }
 
+namespace {
+
+// The rounded value of |value| in units of 10^-decimals, for the common
+// small numbers, without going through their digits. Below 10^6 the 15
+// significant digits of the number are within 10^-9 of it, so unless the
+// scaled value lies within 10^-3 of a half, its digits and the number round
+// the same way; values near a half, or outside the range, give nothing.
+std::optional<std::uint64_t> QuickScaled(double value, int decimals) {
+  constexpr double kLimit = 1e6;
+  constexpr int kMaxQuickDecimals = 4;
+  const double magnitude = std::fabs(value);
+  if (!(magnitude < kLimit) || decimals > kMaxQuickDecimals) {
+    return std::nullopt;
+  }
+  const double scaled = magnitude * kPowersOf10[decimals];
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < 1e-3) return std::nullopt;
+  return static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+}
+
+}  // namespace
+
+double RoundHalfAwayDecimal(double value, int decimals) {
+  if (const auto scaled = QuickScaled(value, decimals)) {
+    const double rounded = static_cast<double>(*scaled) / kPowersOf10[decimals];
+    return value < 0 && *scaled != 0 ? -rounded : rounded;
+  }
+  TFixedBuffer text;
+  const std::size_t size = FormatFixedInto(value, decimals, '.', text);
+  return ParseFloat(std::string_view(text.data(), size), '.').value_or(0.0);
+}
+
 std::size_t FormatFixedInto(double value, int decimals, char decimalSeparator,
                             TFixedBuffer& out) {
   decimals = std::clamp(decimals, 0, kMaxFixedDecimals);
   if (!std::isfinite(value)) value = 0;
+  if (const auto scaled = QuickScaled(value, decimals)) {
+    // Digits of the scaled whole number, the last `decimals` after the
+    // separator, at least one before it.
+    std::array<char, 24> digits;
+    std::size_t count = 0;
+    for (std::uint64_t n = *scaled;
+         n > 0 || count <= static_cast<std::size_t>(decimals); n /= 10) {
+      digits[count++] = static_cast<char>('0' + n % 10);
+    }
+    char* p = out.data();
+    if (value < 0 && *scaled != 0) *p++ = '-';
+    for (std::size_t i = count; i-- > 0;) {
+      *p++ = digits[i];
+      if (i == static_cast<std::size_t>(decimals) && decimals > 0) {
+        *p++ = decimalSeparator;
+      }
+    }
+    return static_cast<std::size_t>(p - out.data());
+  }
   // The digits a person reads: the shortest form that reads back as the
   // value, or its 15 significant digits when that form is longer.
   std::array<char, 40> sci{};
@@ -187,7 +285,7 @@ std::size_t FormatFixedInto(double value, int decimals, char decimalSeparator,
   };
   const int intDigits = std::max(exponent + 1, 1);
   const int total = intDigits + decimals;
-  std::array<unsigned char, kFixedBufferSize> kept{};
+  std::array<unsigned char, kFixedBufferSize> kept;  // total digits used
   for (int i = 0; i < total; ++i) {
     kept[static_cast<std::size_t>(i)] = digitAt(intDigits - 1 - i);
   }

@@ -50,6 +50,10 @@ using TFixedBuffer = std::array<char, kFixedBufferSize>;
 std::size_t FormatFixedInto(double value, int decimals, char decimalSeparator,
                             TFixedBuffer& out);
 
+// The number that FormatFixed's text of the value reads as, without
+// making the text where that can be avoided.
+double RoundHalfAwayDecimal(double value, int decimals);
+
 // Shortest text of a whole number.
 std::string IntToStr(std::int64_t value);
 

@@ -3,8 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 #include "platform/Cp1250.h"
 
@@ -81,6 +86,72 @@ TEST(FormatFixedText, GivesNoSignToZeroAndZeroToValuesWithoutDigits) {
   EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 1, '.'),
             "0.0");
   EXPECT_EQ(FormatFixed(1e-300, 2, '.'), "0.00");
+}
+
+// The rule written the long way: the number's 15 significant digits from
+// printf, then rounded half away from zero as decimal text.
+std::string ReferenceFixed(double value, int decimals) {
+  char sci[64];
+  std::snprintf(sci, sizeof sci, "%.14e", value);
+  const bool negative = sci[0] == '-';
+  std::string digits;
+  const char* p = sci + (negative ? 1 : 0);
+  for (; *p != 'e'; ++p) {
+    if (*p != '.') digits.push_back(*p);
+  }
+  const int exponent = std::atoi(p + 1);
+  // Place the digits on a fixed grid: 40 before the point, 40 after.
+  std::string grid(80, '0');
+  for (std::size_t k = 0; k < digits.size(); ++k) {
+    grid[static_cast<std::size_t>(39 - exponent) + k] = digits[k];
+  }
+  const auto keep = static_cast<std::size_t>(40 + decimals);
+  bool carry = grid[keep] >= '5';
+  grid.resize(keep);
+  for (std::size_t k = keep; carry && k-- > 0;) {
+    carry = grid[k] == '9';
+    grid[k] = carry ? '0' : static_cast<char>(grid[k] + 1);
+  }
+  std::string whole = grid.substr(0, 40);
+  whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size() - 1));
+  std::string text = whole;
+  if (decimals > 0) text += "." + grid.substr(40);
+  const bool zero = text.find_first_not_of("0.") == std::string::npos;
+  return (negative && !zero ? "-" : "") + text;
+}
+
+TEST(FormatFixedText, AgreesWithTheRuleWrittenTheLongWay) {
+  std::uint64_t seed = 987654321;
+  for (int i = 0; i < 50000; ++i) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    const auto raw =
+        static_cast<std::int64_t>(seed >> 24) % 2000000000 - 1000000000;
+    // Prices, quantities and ratios, many of them on or near halves.
+    const double value = i % 3 == 0   ? static_cast<double>(raw) / 1000.0
+                         : i % 3 == 1 ? static_cast<double>(raw) / 7.0 / 1e3
+                                      : static_cast<double>(raw) / 2e5 + 0.005;
+    for (int decimals = 0; decimals <= 5; ++decimals) {
+      ASSERT_EQ(FormatFixed(value, decimals, '.'),
+                ReferenceFixed(value, decimals))
+          << value << " with " << decimals;
+    }
+  }
+}
+
+TEST(ParseFloatText, ReadsShortDecimalsExactlyAsAFullParseDoes) {
+  std::uint64_t seed = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    const double value =
+        static_cast<double>(static_cast<std::int64_t>(seed >> 20) % 100000000) /
+        (i % 2 == 0 ? 7.0 : 1000.0);
+    for (const int decimals : {0, 2, 3, 6}) {
+      const std::string text = FormatFixed(value, decimals, '.');
+      double expected = 0;
+      std::from_chars(text.data(), text.data() + text.size(), expected);
+      ASSERT_EQ(ParseFloat(text, '.'), expected) << text;
+    }
+  }
 }
 
 }  // namespace
