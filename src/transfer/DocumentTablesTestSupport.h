@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Cp1250.h"
+
 namespace bridge::testing {
 
 // --- Device tables written byte by byte ------------------------------------
@@ -172,6 +174,81 @@ inline TRow Line(int layout, const TValues& changes = {},
     values["Cena_brut"] = "12.92";
   }
   return {With(values, changes), deleted};
+}
+
+// --- Host lines -----------------------------------------------------------
+//
+// What the receive direction writes for the default Head() and Line().
+
+inline std::vector<std::string> DokNames() {
+  return {"IDKONTRAH",   "DATA",           "NAZWADOK",      "NRDOK",
+          "TERMIN",      "PLATNOSC",       "SUMA",          "ILEPOZ",
+          "GOTOWKA",     "DOT_DATA",       "DOT_NAZWADOK",  "DOT_NRDOK",
+          "ANULOWANY",   "UWAGI",          "NRZLEC",        "CECHA_1",
+          "CECHA_2",     "CECHA_3",        "IDKONTRAHODB",  "DATAOBOW",
+          "CECHA_4",     "CECHA_5",        "IDKONTRAHDOST", "MAGAZYN",
+          "WYDRUKOWANY", "ZAFISKALIZOWANY"};
+}
+
+inline std::vector<std::string> PozNames() {
+  return {"NAZWADOK", "NRDOK",     "KODTOW",   "ILOSC",
+          "CENA",     "PROCBONIF", "CENA_UZG", "CENA_BRUTTO",
+          "UWAGI",    "CECHA_1",   "CECHA_2",  "CECHA_3"};
+}
+
+inline std::string Padded(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+// One written line: the values in the order of the names, TABs between
+// them, CR LF at the end. A name not given stays empty.
+inline std::string HostLine(const std::vector<std::string>& names,
+                            const TValues& values) {
+  std::string line;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) line += '\t';
+    const auto found = values.find(names[i]);
+    if (found != values.end()) line += found->second;
+  }
+  for (const auto& [name, value] : values) {
+    bool known = false;
+    for (const std::string& defined : names) known |= defined == name;
+    EXPECT_TRUE(known) << "no host field " << name;
+  }
+  return line + "\r\n";
+}
+
+// What the default head gives.
+inline std::string DokLine(int layout, const TValues& changes = {}) {
+  TValues values = {{"IDKONTRAH", "K1"},
+                    {"DATA", "2005-03-07"},
+                    {"NAZWADOK", "FA"},
+                    {"NRDOK", Padded("12/2005", 25)},
+                    {"TERMIN", "2005-03-07"},
+                    {"PLATNOSC", Cp1250(u8"Gotówka")},
+                    {"SUMA", "123.45"},
+                    {"ILEPOZ", "0"},
+                    {"GOTOWKA", "123.45"},
+                    {"DOT_DATA", "1899-12-31"},
+                    {"DOT_NRDOK", Padded("", 25)},
+                    {"ANULOWANY", "N"},
+                    {"DATAOBOW", "2005-03-10"}};
+  if (layout == 2) {
+    values["WYDRUKOWANY"] = "N";
+    values["ZAFISKALIZOWANY"] = "N";
+  }
+  return HostLine(DokNames(), With(values, changes));
+}
+
+// What the default line gives.
+inline std::string PozLine(int layout, const TValues& changes = {}) {
+  TValues values = {{"NAZWADOK", "FA"},  {"NRDOK", "12/2005"},
+                    {"KODTOW", "T-100"}, {"ILOSC", "2.500"},
+                    {"CENA", "10.50"},   {"PROCBONIF", "5.00"},
+                    {"CENA_UZG", "T"}};
+  if (layout == 2) values["CENA_BRUTTO"] = "N";
+  return HostLine(PozNames(), With(values, changes));
 }
 
 }  // namespace bridge::testing

@@ -23,76 +23,6 @@ using ::testing::ElementsAre;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-// --- Host lines -------------------------------------------------------------
-
-const std::vector<std::string> kDokNames = {
-    "IDKONTRAH",   "DATA",           "NAZWADOK",      "NRDOK",
-    "TERMIN",      "PLATNOSC",       "SUMA",          "ILEPOZ",
-    "GOTOWKA",     "DOT_DATA",       "DOT_NAZWADOK",  "DOT_NRDOK",
-    "ANULOWANY",   "UWAGI",          "NRZLEC",        "CECHA_1",
-    "CECHA_2",     "CECHA_3",        "IDKONTRAHODB",  "DATAOBOW",
-    "CECHA_4",     "CECHA_5",        "IDKONTRAHDOST", "MAGAZYN",
-    "WYDRUKOWANY", "ZAFISKALIZOWANY"};
-
-const std::vector<std::string> kPozNames = {
-    "NAZWADOK", "NRDOK",       "KODTOW", "ILOSC",   "CENA",    "PROCBONIF",
-    "CENA_UZG", "CENA_BRUTTO", "UWAGI",  "CECHA_1", "CECHA_2", "CECHA_3"};
-
-std::string Padded(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
-// One written line: the values in the order of the names, TABs between
-// them, CR LF at the end. A name not given stays empty.
-std::string HostLine(const std::vector<std::string>& names,
-                     const TValues& values) {
-  std::string line;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) line += '\t';
-    const auto found = values.find(names[i]);
-    if (found != values.end()) line += found->second;
-  }
-  for (const auto& [name, value] : values) {
-    bool known = false;
-    for (const std::string& defined : names) known |= defined == name;
-    EXPECT_TRUE(known) << "no host field " << name;
-  }
-  return line + "\r\n";
-}
-
-// What the default head gives.
-std::string DokLine(int layout, const TValues& changes = {}) {
-  TValues values = {{"IDKONTRAH", "K1"},
-                    {"DATA", "2005-03-07"},
-                    {"NAZWADOK", "FA"},
-                    {"NRDOK", Padded("12/2005", 25)},
-                    {"TERMIN", "2005-03-07"},
-                    {"PLATNOSC", Cp1250(u8"Gotówka")},
-                    {"SUMA", "123.45"},
-                    {"ILEPOZ", "0"},
-                    {"GOTOWKA", "123.45"},
-                    {"DOT_DATA", "1899-12-31"},
-                    {"DOT_NRDOK", Padded("", 25)},
-                    {"ANULOWANY", "N"},
-                    {"DATAOBOW", "2005-03-10"}};
-  if (layout == 2) {
-    values["WYDRUKOWANY"] = "N";
-    values["ZAFISKALIZOWANY"] = "N";
-  }
-  return HostLine(kDokNames, With(values, changes));
-}
-
-// What the default line gives.
-std::string PozLine(int layout, const TValues& changes = {}) {
-  TValues values = {{"NAZWADOK", "FA"},  {"NRDOK", "12/2005"},
-                    {"KODTOW", "T-100"}, {"ILOSC", "2.500"},
-                    {"CENA", "10.50"},   {"PROCBONIF", "5.00"},
-                    {"CENA_UZG", "T"}};
-  if (layout == 2) values["CENA_BRUTTO"] = "N";
-  return HostLine(kPozNames, With(values, changes));
-}
-
 // The value of one field in every line of a written file.
 std::vector<std::string> Column(const std::string& file,
                                 const std::vector<std::string>& names,
@@ -297,15 +227,15 @@ TEST_F(TDocumentsTest, PaymentKindsGiveTheirTextsByFirstCharacter) {
          Head(layout, {{"typ_plat", "AB"}})});
     const std::string file = ReceiveHeads(layout);
     EXPECT_THAT(
-        Column(file, kDokNames, "PLATNOSC"),
+        Column(file, DokNames(), "PLATNOSC"),
         ElementsAre(Cp1250(u8"Gotówka").str(), "Kompensata", "", "Przelew",
                     "Termin", Cp1250(u8"Gotówka").str(), "XY", "", "Anulowany"))
         << "layout " << layout;
     // Only the kind "G" itself is cash; "AB" is no cancellation.
-    EXPECT_THAT(Column(file, kDokNames, "GOTOWKA"),
+    EXPECT_THAT(Column(file, DokNames(), "GOTOWKA"),
                 ElementsAre("123.45", "0.00", "0.00", "0.00", "0.00", "0.00",
                             "0.00", "0.00", "0.00"));
-    EXPECT_THAT(Column(file, kDokNames, "ANULOWANY"),
+    EXPECT_THAT(Column(file, DokNames(), "ANULOWANY"),
                 ElementsAre("N", "N", "N", "N", "N", "N", "N", "N", "N"));
     platform::DeleteFile(ImportPath("dok.txt"));
   }
@@ -315,8 +245,9 @@ TEST_F(TDocumentsTest, CashCountsOnlyWhenDueOnTheDayOfIssue) {
   WriteHeads(1, {Head(1, {{"data_plat", "20050308"}}),
                  Head(1, {{"wart_brut", "10.005"}})});
   const std::string file = ReceiveHeads(1);
-  EXPECT_THAT(Column(file, kDokNames, "GOTOWKA"), ElementsAre("0.00", "10.01"));
-  EXPECT_THAT(Column(file, kDokNames, "TERMIN"),
+  EXPECT_THAT(Column(file, DokNames(), "GOTOWKA"),
+              ElementsAre("0.00", "10.01"));
+  EXPECT_THAT(Column(file, DokNames(), "TERMIN"),
               ElementsAre("2005-03-08", "2005-03-07"));
 }
 
@@ -351,11 +282,11 @@ TEST_F(TDocumentsTest, DocumentTypesBecomeHostDocumentNames) {
     rows.push_back(Head(layout, {{"TYP_DOK", "KW"}, {"RODZAJ_DOK", "2"}}));
     WriteHeads(layout, rows);
     const std::string file = ReceiveHeads(layout);
-    EXPECT_THAT(Column(file, kDokNames, "NAZWADOK"),
+    EXPECT_THAT(Column(file, DokNames(), "NAZWADOK"),
                 ElementsAre("FA", "NOP", "NOP", "PAR", "WZ", "ZWWZ", "ZA", "KP",
                             "KW_ROZ", "KW_ROZ", "KW", "KW"))
         << "layout " << layout;
-    EXPECT_THAT(Column(file, kDokNames, "DOT_NAZWADOK"),
+    EXPECT_THAT(Column(file, DokNames(), "DOT_NAZWADOK"),
                 ElementsAre("FA", "NOP", "NOP", "PAR", "WZ", "ZWWZ", "ZA", "KP",
                             "", "", "", ""));
     platform::DeleteFile(ImportPath("dok.txt"));
@@ -385,13 +316,13 @@ TEST_F(TDocumentsTest, BlankOrBadDatesBecomeTheZeroDate) {
   WriteHeads(2, {Head(2, {{"Data_dost", ""}, {"data_plat", "20051301"}}),
                  Head(2, {{"data_dok", "00000000"}})});
   const std::string file = ReceiveHeads(2);
-  EXPECT_THAT(Column(file, kDokNames, "DATAOBOW"),
+  EXPECT_THAT(Column(file, DokNames(), "DATAOBOW"),
               ElementsAre("1899-12-30", "2005-03-10"));
-  EXPECT_THAT(Column(file, kDokNames, "TERMIN"),
+  EXPECT_THAT(Column(file, DokNames(), "TERMIN"),
               ElementsAre("1899-12-30", "2005-03-07"));
-  EXPECT_THAT(Column(file, kDokNames, "DATA"),
+  EXPECT_THAT(Column(file, DokNames(), "DATA"),
               ElementsAre("2005-03-07", "1899-12-30"));
-  EXPECT_THAT(Column(file, kDokNames, "DOT_DATA"),
+  EXPECT_THAT(Column(file, DokNames(), "DOT_DATA"),
               ElementsAre("1899-12-31", "1899-12-31"));
 }
 
@@ -400,7 +331,7 @@ TEST_F(TDocumentsTest, RemarksWithALineBreakReachTheHostAsCaretLines) {
   WriteHeads(1, {Head(1, {{"uwagi",
                            "Zap\x88"
                            "ata\r\nDruga linia"}})});
-  EXPECT_THAT(Column(ReceiveHeads(1), kDokNames, "UWAGI"),
+  EXPECT_THAT(Column(ReceiveHeads(1), DokNames(), "UWAGI"),
               ElementsAre(Cp1250(u8"Zapłata ^Druga linia").str()));
 }
 
