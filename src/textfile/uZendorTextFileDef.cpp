@@ -379,11 +379,28 @@ std::string_view TZendorProRecord::GetStringViewAt(std::int32_t index) const {
 }
 
 std::int32_t TZendorProRecord::GetIntegerAt(std::int32_t index) const {
-  return ParseInt32(ReadView(index)).value_or(0);
+  return ParseInt32(NumberView(index)).value_or(0);
+}
+
+std::string_view TZendorProRecord::NumberView(std::int32_t index) const {
+  if (FFile->ReadCodePage() != kNoConversion) return ReadView(index);
+  // A control character inside a number makes it unreadable whether or not
+  // it was blanked first, and those at the ends go with the trimming, so a
+  // number needs neither the scan for them nor a copy.
+  ItemAt(index);
+  std::string_view text = TrimView(ValueText(static_cast<std::size_t>(index)));
+  if (!text.empty() && text.back() == '^') {
+    text.remove_suffix(1);
+    // What stood before the caret stays as GetString leaves it.
+    if (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) {
+      return ReadView(index);
+    }
+  }
+  return text;
 }
 
 double TZendorProRecord::GetFloatAt(std::int32_t index) const {
-  std::string_view text = ReadView(index);
+  std::string_view text = NumberView(index);
   const char separator = SystemDecimalSeparator();
   const std::size_t point = text.find('.');
   if (separator != '.' && point != std::string_view::npos) {

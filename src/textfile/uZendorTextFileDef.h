@@ -175,6 +175,9 @@ class TZendorProRecord {
  private:
   std::int32_t Resolve(std::string_view name) const;
   const TTextFileItem& ItemAt(std::int32_t index) const;
+  // The text of a value read as a number: what GetString gives, as far as a
+  // number can tell.
+  std::string_view NumberView(std::int32_t index) const;
   void EnsureSlots(std::size_t count);
   TFieldValue& ValueFor(std::int32_t index);
   // What GetStringAt gives: a piece of the value itself when it needs no

@@ -10,6 +10,7 @@
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "testing/TestSupport.h"
 
 namespace bridge {
@@ -225,6 +226,20 @@ TEST_F(OneRecord, ReadsNumbersFlagsAndDatesOrZero) {
   for (const char* text : {"2005-02-30", "", "20050307", "2005-03", "x-1-1",
                            "2005-03-07-1", "0-1-1"}) {
     EXPECT_EQ(date(text), 0.0) << text;
+  }
+}
+
+TEST_F(OneRecord, ReadsNumbersFromWhatGetStringGives) {
+  // Numbers skip the copy that blanks control characters; whatever stands
+  // around them, they read as the text GetString gives would.
+  for (const std::string text :
+       {"12", " 12\x01", "\x02-3^", "1\x012", "12\x01^", "12 ^", "4^^", "\t",
+        "2.5\x1F^", "7.25 \x03", "0.5\x01^"}) {
+    TZendorProRecord& record = Read("\t" + text + "\t" + text);
+    const std::string shown = record.GetString("N");
+    EXPECT_EQ(record.GetInteger("N"), ParseInt32(shown).value_or(0)) << text;
+    EXPECT_EQ(record.GetFloat("F"), ParseFloat(shown, '.').value_or(0.0))
+        << text;
   }
 }
 
