@@ -14,8 +14,20 @@
 namespace bridge {
 namespace {
 
-// Shows the message of an error that ended the run and gives the status.
-int Report(const std::string& message) {
+// Runs a step of the program; an error that ends it is shown (an empty
+// message silently) and gives status 1. A failure outside the program's own
+// errors (out of memory, say) ends the run the same way, never as a crash.
+template <typename TStep>
+int Guarded(TStep step) {
+  std::string message;
+  try {
+    step();
+    return 0;
+  } catch (const EBridgeError& error) {
+    message = error.what();
+  } catch (const std::exception& error) {
+    message = platform::Utf8ToCp1250(error.what());
+  }
   if (!message.empty()) ShowError(message);
   return 1;
 }
@@ -34,25 +46,12 @@ void RunSelectedMode() {
 }
 
 int RunProgram() {
-  try {
-    RunSelectedMode();
-  } catch (const EBridgeError& error) {
-    return Report(error.what());
-  } catch (const std::exception& error) {
-    // A failure outside the program's own errors (out of memory, say) still
-    // ends the run with a message and a failed status, never a crash.
-    return Report(platform::Utf8ToCp1250(error.what()));
-  }
-  return 0;
+  return Guarded([] { RunSelectedMode(); });
 }
 
 int StartProgram() {
-  try {
-    CreateConfigFile();
-  } catch (const EBridgeError& error) {
-    return Report(error.what());
-  } catch (const std::exception& error) {
-    return Report(platform::Utf8ToCp1250(error.what()));
+  if (const int status = Guarded([] { CreateConfigFile(); }); status != 0) {
+    return status;
   }
   return RunProgram();
 }
