@@ -51,11 +51,11 @@ void WriteLike(const TDBF& source, const TDBFRecord& read, double raw) {
       record->SetFloat(*field, read.GetFloat(readField));
       record->SetString(field->Name(), read.GetString(readField));
     }
-    table.AppendRecord(*record);
-    table.Close();
+    static_cast<void>(table.AppendRecord(*record));
+    static_cast<void>(table.Close());
   } catch (const EBridgeError&) {
   }
-  platform::DeleteFile(path);
+  static_cast<void>(platform::RemoveFile(path));
 }
 
 }  // namespace
@@ -90,10 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           written = true;
         }
       }
-      table.Close();
+      static_cast<void>(table.Close());
     }
   } catch (const EBridgeError&) {
   }
-  platform::DeleteFile(path);
+  static_cast<void>(platform::RemoveFile(path));
   return 0;
 }

@@ -73,8 +73,8 @@ struct TScratchFiles {
   TScratchFiles(const TScratchFiles&) = delete;
   TScratchFiles& operator=(const TScratchFiles&) = delete;
   ~TScratchFiles() {
-    bridge::platform::DeleteFile(In);
-    bridge::platform::DeleteFile(Out);
+    static_cast<void>(bridge::platform::RemoveFile(In));
+    static_cast<void>(bridge::platform::RemoveFile(Out));
   }
 };
 
@@ -118,7 +118,7 @@ void WalkReadAndWriteBack(const std::uint8_t* data, std::size_t size) {
   TZendorProFile file(0, chunk);
   file.Definition().LoadDefinitions(kFields);
   Require(file.OpenRead(path));
-  bridge::platform::DeleteFile(out);
+  static_cast<void>(bridge::platform::RemoveFile(out));
   TZendorProFile copy(0, chunk);
   copy.Definition().LoadDefinitions(kFields);
   Require(copy.OpenWrite(out));

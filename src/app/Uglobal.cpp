@@ -70,7 +70,8 @@ std::string PadDeviceName(std::string_view name) {
   return padded;
 }
 
-void BackupFile(std::string_view path, TDateTime timestamp) {
+void BackupFile(std::string_view path, TDateTime timestamp,
+                std::string_view name) {
   if (Trim(ConfigFile().GetValue("BACKUP")) != "1") return;
   std::string folder =
       ExcludeTrailingBackslash(platform::ExtractFileDir(path)) + kDelimiter +
@@ -78,9 +79,13 @@ void BackupFile(std::string_view path, TDateTime timestamp) {
   MakeBackupDir(folder);
   folder += kDelimiter + FormatDateTime("yyyy_mm_dd-hh_nn_ss", timestamp);
   MakeBackupDir(folder);
+  // The copy is durable before the caller may delete the original.
   int errorCode = 0;
-  if (!platform::CopyFileOverwrite(
-          path, folder + kDelimiter + platform::ExtractFileName(path),
+  if (!platform::CopyFileDurably(
+          path,
+          folder + kDelimiter +
+              (name.empty() ? platform::ExtractFileName(path)
+                            : std::string(name)),
           errorCode)) {
     throw EBridgeError(std::string(kBackupFailed.view()) + std::string(path) +
                        std::string(kBackupErrorNo.view()) +

@@ -28,8 +28,10 @@ std::string ExcludeTrailingBackslash(std::string_view path);
 // "0" in front until the name has at least 8 characters.
 std::string PadDeviceName(std::string_view name);
 // Copies the file into <its directory>/backup/yyyy_mm_dd-hh_nn_ss/ when
-// parameter BACKUP is "1".
-void BackupFile(std::string_view path, TDateTime timestamp);
+// parameter BACKUP is "1", under its own name or the name given, and makes
+// the copy durable.
+void BackupFile(std::string_view path, TDateTime timestamp,
+                std::string_view name = {});
 
 // --- Messages ---------------------------------------------------------------
 

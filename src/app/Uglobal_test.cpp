@@ -110,7 +110,7 @@ TEST_F(Backups, ReportFoldersAndCopiesThatFail) {
   EXPECT_THAT([&] { BackupFile(MakeFile(), FStamp); },
               ThrowsMessage<EBridgeError>(StrEq(
                   "Nie mo\xBFna utworzy\xE6 katalogu " + (FData / "backup"))));
-  ASSERT_TRUE(platform::DeleteFile(FData / "backup"));
+  ASSERT_TRUE(platform::RemoveFile(FData / "backup"));
   const std::string missing = FData / "missing.txt";
   EXPECT_THAT([&] { BackupFile(missing, FStamp); },
               ThrowsMessage<EBridgeError>(StrEq(

@@ -4,11 +4,14 @@
 #include <string>
 
 #include "app/Uglobal.h"
+#include "app/Umessages.h"
 #include "app/Uprogramparams.h"
 #include "config/uKonfig.h"
 #include "config/uMain2.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
+#include "platform/Files.h"
+#include "platform/System.h"
 #include "transfer/uMain2_jobs.h"
 
 namespace bridge {
@@ -32,7 +35,31 @@ int Guarded(TStep step) {
   return 1;
 }
 
+bool IsJobMode(std::string_view mode) {
+  return mode == "O" || mode == "W" || mode == "I";
+}
+
 }  // namespace
+
+std::unique_ptr<platform::TFileLock> LockDevice(std::string_view deviceName) {
+  const std::string name = NormalDeviceName(deviceName);
+  // A name that is no directory name is refused by the configuration.
+  if (!IsValidDeviceName(name)) return nullptr;
+  // Devices whose names pad alike share their exchange directories, so the
+  // lock is named by the padded name.
+  const std::string path =
+      ExcludeTrailingBackslash(
+          platform::ExtractFileDir(platform::System().ExecutablePath)) +
+      platform::kPathDelimiter + PadDeviceName(name) + ".lock";
+  platform::TFileLock::TResult result{};
+  auto lock =
+      platform::TFileLock::Acquire(path, platform::System().LockWait, result);
+  if (result == platform::TFileLock::TResult::kBusy) {
+    throw EBridgeError(std::string(kDeviceBusy.view()) + name);
+  }
+  if (!lock) throw EBridgeError(std::string(kCannotCreateFile.view()) + path);
+  return lock;
+}
 
 void RunSelectedMode() {
   const std::string mode = GetExchangeMode();
@@ -50,9 +77,18 @@ int RunProgram() {
 }
 
 int StartProgram() {
-  if (const int status = Guarded([] { CreateConfigFile(); }); status != 0) {
-    return status;
-  }
+  // One job of a device at a time: its configuration is read, created or
+  // written back, and its exchange directories used, under the device's
+  // lock. The editor holds it only while it reads its start-up device.
+  std::unique_ptr<platform::TFileLock> lock;
+  const bool job = IsJobMode(GetExchangeMode());
+  const int status = Guarded([&lock, job] {
+    lock = LockDevice(GetDeviceArg());
+    CreateConfigFile();
+    if (job) ConfigFile().RemoveAbandonedTemporaries();
+  });
+  if (status != 0) return status;
+  if (!job) lock.reset();
   return RunProgram();
 }
 

@@ -2,7 +2,19 @@
 // the exit status.
 #pragma once
 
+#include <memory>
+#include <string_view>
+
+#include "platform/Files.h"
+
 namespace bridge {
+
+// Keeps every other job of the device, and of devices whose names pad to
+// the same exchange directories ("1" and "01"), waiting: a lock file
+// "<padded name>.lock" in the program directory. Waits for another holder
+// up to the system's LockWait, then raises "Trwa inna wymiana danych z
+// urządzeniem: " + name. Nothing for a name the configuration refuses.
+std::unique_ptr<platform::TFileLock> LockDevice(std::string_view deviceName);
 
 // "O" runs the receive job, "W" and "I" the send job, anything else the
 // parameter editor.
@@ -10,8 +22,9 @@ void RunSelectedMode();
 // Runs the selected mode; an error that ended it is shown (an empty message
 // silently). Gives 0 after a normal end and 1 after an error.
 int RunProgram();
-// What the process does: creates the configuration for the command-line
-// device, then RunProgram. An error of start-up is shown like any other.
+// What the process does: locks the command-line device, creates its
+// configuration, then RunProgram, holding the lock to the end of a job. An
+// error of start-up is shown like any other.
 int StartProgram();
 
 }  // namespace bridge

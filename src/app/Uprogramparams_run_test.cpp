@@ -3,8 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <map>
+
+#include "platform/Cp1250.h"
 #include "platform/Files.h"
 #include "testing/TestSupport.h"
+#include "transfer/DocumentTablesTestSupport.h"
 
 namespace bridge {
 namespace {
@@ -114,6 +121,95 @@ TEST_F(WholeProgram, AnInvalidLayoutStopsTheJobBeforeAnyDirectoryIsMade) {
     EXPECT_THAT(ListNames(FDir.Str()),
                 ElementsAre("3", "forbook-bridge", "forbook-bridge.cfg"));
   }
+}
+
+// Jobs that the host starts for one device while another still runs: one
+// after the other, so nothing is imported twice and no table is written by
+// two at once. Devices "1" and "01" share their exchange directories.
+class OverlappingJobs : public WholeProgram {
+ protected:
+  OverlappingJobs() {
+    testing::WriteBytes(FDir / "forbook-bridge.cfg",
+                        "[MAIN]\r\nKATALOG=" + FData.Str() +
+                            "\r\nBACKUP=0\r\nUNKNOWN=kept\r\n");
+  }
+  std::vector<testing::TRunResult> RunAtOnce(
+      const std::vector<std::vector<std::string>>& runs) {
+    auto results = testing::RunConcurrently(FExe, runs);
+    for (const auto& result : results) {
+      EXPECT_EQ(result.Status, 0) << result.Stderr;
+    }
+    return results;
+  }
+  TTempDir FData;
+};
+
+TEST_F(OverlappingJobs, ReceivesImportEachDocumentOnce) {
+  const std::string upload = FData / "Upload/00000001";
+  std::filesystem::create_directories(upload);
+  testing::WriteBytes(
+      upload + "/dokument.dbf",
+      testing::TableBytes(testing::HeadColumns(1),
+                          {testing::Head(1), testing::Head(1)}));
+  testing::WriteBytes(
+      upload + "/poz_dok.dbf",
+      testing::TableBytes(testing::LineColumns(1), {testing::Line(1)}));
+  RunAtOnce({{"RW:O", "KU:1"},
+             {"RW:O", "KU:01"},
+             {"RW:O", "KU:1"},
+             {"RW:O", "KU:01"}});
+  EXPECT_THAT(ListNames(upload), IsEmpty());
+  // All of it went to one of the two devices' import directories.
+  std::vector<std::string> imports;
+  for (const char* device : {"1", "01"}) {
+    for (const std::string& name : ListNames(FDir / device + "/Import")) {
+      imports.push_back(std::string(device) + "/Import/" + name);
+    }
+  }
+  ASSERT_EQ(imports.size(), 2u) << ::testing::PrintToString(imports);
+  const std::string dok = ReadBytes(FDir / imports[0]);
+  EXPECT_EQ(std::count(dok.begin(), dok.end(), '\n'), 2);
+}
+
+TEST_F(OverlappingJobs,
+       SendsAtFirstContactWriteWholeTablesAndOneConfiguration) {
+  std::filesystem::create_directories(FDir / "12");
+  std::filesystem::copy(FORBOOK_SOURCE_DIR "/samples/host/12/Eksport",
+                        FDir / "12/Eksport");
+  RunAtOnce({{"RW:W", "KU:12"},
+             {"RW:W", "KU:12"},
+             {"RW:W", "KU:12"},
+             {"RW:W", "KU:12"}});
+  // A send alone gives what every one of them had to give.
+  const std::string tables = FData / "Download/00000012";
+  std::map<std::string, std::string> together;
+  for (const std::string& name : ListNames(tables)) {
+    together[name] = ReadBytes(tables + "/" + name);
+  }
+  ASSERT_EQ(RunExecutable(FExe, {"RW:W", "KU:12"}).Status, 0);
+  EXPECT_EQ(together.size(), 6u);
+  for (const std::string& name : ListNames(tables)) {
+    EXPECT_EQ(together[name], ReadBytes(tables + "/" + name)) << name;
+  }
+  ASSERT_EQ(RunExecutable(FExe, {"RW:E", "KU:13"}).Status, 1);  // no display
+  EXPECT_EQ(ReadBytes(FDir / "12/forbook-bridge.cfg"),
+            ReadBytes(FDir / "13/forbook-bridge.cfg"));
+  EXPECT_THAT(ListNames(FDir.Str()),
+              ElementsAre("12", "13", "forbook-bridge", "forbook-bridge.cfg"));
+}
+
+TEST(DeviceLock, ASecondJobGivesUpAfterTheWait) {
+  TTempDir dir;
+  TTestSystem system(dir.Str(), {"RW:W", "KU:01"});
+  system.System().LockWait = std::chrono::milliseconds(100);
+  const auto held = LockDevice("KU:1");
+  ASSERT_TRUE(held);
+  EXPECT_EQ(StartProgram(), 1);
+  EXPECT_THAT(system.Boxes().Errors,
+              ElementsAre(platform::Utf8ToCp1250(
+                  U8(u8"Trwa inna wymiana danych z urządzeniem: 01"))));
+  // Nothing of the device was made while it waited.
+  EXPECT_THAT(ListNames(dir.Str()), ElementsAre("00000001.lock"));
 }
 
 }  // namespace

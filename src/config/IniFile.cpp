@@ -44,7 +44,15 @@ bool Entry(std::string_view line, std::string_view& key,
 }  // namespace
 
 TIniFile::TIniFile(std::string path) : FPath(std::move(path)) {
-  if (const auto text = platform::ReadWholeFile(FPath)) Parse(*text);
+  const auto kind = platform::ProbePath(FPath);
+  if (kind == platform::TPathKind::kNone) return;
+  // A file that is there but cannot be read is not an empty file: taken for
+  // one, its values would be written back as the defaults.
+  const auto text = kind == platform::TPathKind::kFile
+                        ? platform::ReadWholeFile(FPath)
+                        : std::nullopt;
+  if (!text) throw EBridgeError(std::string(kReadFailed.view()) + FPath);
+  Parse(*text);
 }
 
 TIniFile::TIniFile(std::string path, std::string_view text)
@@ -170,7 +178,7 @@ void TIniFile::Flush() {
   if (onDisk && *onDisk == text) return;
   auto writer = platform::TReplaceOnCommit::Begin(FPath);
   if (!writer || !writer->Write(text) || !writer->Commit()) {
-    throw EBridgeError(std::string(kIniWriteFailed.view()) + FPath);
+    throw EBridgeError(std::string(kWriteFailed.view()) + FPath);
   }
 }
 

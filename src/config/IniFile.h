@@ -18,7 +18,8 @@ class TIniFile {
  public:
   using TEntries = std::vector<std::pair<std::string, std::string>>;
 
-  // Reads the file when it exists; a missing or unreadable file reads empty.
+  // Reads the file when it exists; a missing file reads empty. Raises
+  // "Nie udało się odczytać pliku " + path for one that cannot be read.
   explicit TIniFile(std::string path);
   // Parses text as the content of the file at path without touching disk.
   static TIniFile FromText(std::string path, std::string_view text);

@@ -109,6 +109,8 @@ void AddCatalogue(TRecParams& p) {
   p.AddChoiceList("GRUPA_CEN_JAKO", "Brak;Grupa 1;Grupa 2");
 }
 
+}  // namespace
+
 // A device name is used as one directory name, so it may hold nothing that
 // leads out of its directory or that no file name may hold.
 bool IsValidDeviceName(std::string_view name) {
@@ -133,6 +135,14 @@ bool IsValidDeviceName(std::string_view name) {
   }
   return true;
 }
+
+std::string NormalDeviceName(std::string_view deviceName) {
+  std::string name = Trim(deviceName);
+  if (name.starts_with("KU:")) name = name.substr(3, kMaxNameLength);
+  return name;
+}
+
+namespace {
 
 std::string ChangeExtToCfg(std::string_view fileName) {
   const std::size_t dot = fileName.rfind('.');
@@ -204,6 +214,31 @@ std::string KeyFromHint(std::string_view hint) {
   return std::string(hint.substr(1, hint.size() - 2));
 }
 
+namespace {
+
+// The device's file appears whole or not at all: the copy is made durable
+// under a name of this process's own and takes the device file's name only
+// when no other job has given the device its file meanwhile.
+void CopyTemplate(const std::string& templatePath,
+                  const std::string& devicePath) {
+  const std::string temporary =
+      platform::TReplaceOnCommit::TemporaryPathOf(devicePath);
+  int errorCode = 0;
+  bool copied = platform::CopyFileDurably(templatePath, temporary, errorCode);
+  if (!copied || !platform::RenameNoReplace(temporary, devicePath)) {
+    // Another job that gave the device its file first is no failure.
+    copied = copied && platform::FileExists(devicePath);
+    static_cast<void>(platform::RemoveFile(temporary));
+  }
+  if (!copied ||
+      !platform::FlushDirectory(platform::ExtractFileDir(devicePath))) {
+    throw EBridgeError(std::string(kTemplateCopyFailed.view()) + templatePath +
+                       "->" + devicePath);
+  }
+}
+
+}  // namespace
+
 void WriteDefaults(std::string_view path) {
   const TRecParams fresh;
   TIniFile ini{std::string(path)};
@@ -226,8 +261,7 @@ TConfigFile::TConfigFile(std::string_view exePath, std::string_view deviceName)
 
 void TConfigFile::Open(std::string_view deviceName) {
   FIniFile.reset();
-  std::string name = Trim(deviceName);
-  if (name.starts_with("KU:")) name = name.substr(3, kMaxNameLength);
+  const std::string name = NormalDeviceName(deviceName);
   FDeviceName = name;
   if (!IsValidDeviceName(name)) {
     throw EBridgeError(std::string(kBadDeviceName.view()) + name);
@@ -236,17 +270,21 @@ void TConfigFile::Open(std::string_view deviceName) {
   const std::string templatePath = FExeDir + delimiter + FCfgName;
   const std::string deviceDir = FExeDir + delimiter + name + delimiter;
   const std::string devicePath = deviceDir + FCfgName;
-  if (!platform::FileExists(devicePath)) {
+  const auto existing = platform::ProbePath(devicePath);
+  if (!existing) {
+    throw EBridgeError(std::string(kReadFailed.view()) + devicePath);
+  }
+  if (*existing != platform::TPathKind::kFile) {
     if (!platform::DirectoryExists(deviceDir) &&
         !platform::CreateDir(deviceDir)) {
       throw EBridgeError(std::string(kCannotMakeDir.view()) + deviceDir);
     }
-    if (platform::FileExists(templatePath)) {
-      int errorCode = 0;
-      if (!platform::CopyFileOverwrite(templatePath, devicePath, errorCode)) {
-        throw EBridgeError(std::string(kTemplateCopyFailed.view()) +
-                           templatePath + "->" + devicePath);
-      }
+    const auto templateKind = platform::ProbePath(templatePath);
+    if (!templateKind) {
+      throw EBridgeError(std::string(kReadFailed.view()) + templatePath);
+    }
+    if (*templateKind == platform::TPathKind::kFile) {
+      CopyTemplate(templatePath, devicePath);
     } else {
       WriteDefaults(templatePath);
       WriteDefaults(devicePath);
@@ -274,6 +312,14 @@ void TConfigFile::WriteAll() {
 void TConfigFile::Save() {
   if (Trim(FDeviceName).empty() || !FIniFile) return;
   WriteAll();
+}
+
+void TConfigFile::RemoveAbandonedTemporaries() const {
+  platform::TReplaceOnCommit::RemoveAbandoned(
+      FExeDir + platform::kPathDelimiter + FCfgName);
+  if (!FFileName.empty()) {
+    platform::TReplaceOnCommit::RemoveAbandoned(FFileName);
+  }
 }
 
 std::string TConfigFile::GetValue(std::string_view key) const {

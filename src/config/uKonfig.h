@@ -69,6 +69,13 @@ void WriteDefaults(std::string_view path);
 // when it is longer than 2 characters, otherwise the empty text.
 std::string KeyFromHint(std::string_view hint);
 
+// The device name that Open binds to: trimmed, without a leading "KU:".
+std::string NormalDeviceName(std::string_view deviceName);
+// Whether a device name can serve as one directory name: none of "/", "\",
+// ":", the other characters no file name may hold, control characters, nor
+// "." or "..". The empty name is valid.
+bool IsValidDeviceName(std::string_view name);
+
 class TConfigFile {
  public:
   // The program directory and configuration file name from the running
@@ -83,6 +90,9 @@ class TConfigFile {
   // Writes every value to the open file; nothing for the empty device name
   // or when no file is bound.
   void Save();
+  // Removes what writes of the template and of the device's file left
+  // behind in processes that ended before they finished.
+  void RemoveAbandonedTemporaries() const;
   std::string GetValue(std::string_view key) const;
   void SetValue(std::string_view key, std::string_view value);
 

@@ -5,6 +5,7 @@
 
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
+#include "testing/FaultPlan.h"
 #include "testing/TestSupport.h"
 
 namespace bridge {
@@ -192,6 +193,55 @@ TEST_F(ConfigFileTest, ReportsADeviceDirectoryThatCannotBeCreated) {
   EXPECT_THAT([&] { OpenDevice("9"); },
               ThrowsMessage<EBridgeError>(
                   StrEq("Nie mo\xBFna utworzy\xE6 katalogu " + (FDir / "9/"))));
+}
+
+TEST_F(ConfigFileTest, AFileThatCannotBeReadIsNeverTakenForDefaults) {
+  const std::string path = FDir / "1/forbook-bridge.cfg";
+  OpenDevice("1")->SetValue("NR_FK", "8");
+  auto config = OpenDevice("1");
+  config->SetValue("NR_FK", "8");
+  config->Save();
+  const std::string before = ReadBytes(path);
+  for (const platform::TFileOp op :
+       {platform::TFileOp::kProbe, platform::TFileOp::kOpen}) {
+    testing::TScopedFaults faults;
+    faults->Fail(op, "/1/forbook-bridge.cfg", 1, 1);
+    EXPECT_THAT([&] { OpenDevice("1"); },
+                ThrowsMessage<EBridgeError>(
+                    StrEq("Nie uda\xB3o si\xEA odczyta\xE6 pliku " + path)));
+  }
+  EXPECT_EQ(ReadBytes(path), before);
+}
+
+// A job stopped at any step of a new device's first contact leaves either
+// no device file or a whole one, and the next job makes the same file as a
+// first contact that nothing disturbed.
+TEST_F(ConfigFileTest, AFirstContactStoppedAnywhereIsCompletedByTheNext) {
+  WriteBytes(TemplatePath(), "[MAIN]\r\nNR_FK=5\r\nUNKNOWN=kept\r\n");
+  OpenDevice("1");
+  const std::string whole = ReadBytes(FDir / "1/forbook-bridge.cfg");
+  for (int step = 1;; ++step) {
+    const std::string device = "N" + std::to_string(step);
+    const std::string path = FDir / (device + "/forbook-bridge.cfg");
+    bool crashed = false;
+    {
+      testing::TScopedFaults faults;
+      faults->CrashAt(step);
+      try {
+        OpenDevice(device);
+      } catch (const EBridgeError&) {
+      }
+      crashed = faults->Crashed();
+    }
+    if (!crashed) break;
+    if (platform::FileExists(path)) {
+      EXPECT_THAT(whole, StartsWith(ReadBytes(path))) << step;
+      EXPECT_THAT(ReadBytes(path), StartsWith(ReadBytes(TemplatePath())));
+    }
+    OpenDevice(device);
+    EXPECT_EQ(ReadBytes(path), whole) << step;
+    EXPECT_THAT(ListNames(FDir / device), ElementsAre("forbook-bridge.cfg"));
+  }
 }
 
 }  // namespace

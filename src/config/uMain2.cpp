@@ -239,7 +239,8 @@ void TFMain2::FillDevices() {
   devices.ClearItems();
   std::vector<std::string> names;
   for (const platform::TDirEntry& entry :
-       platform::ListDirectory(ConfigFile().ExeDir())) {
+       platform::ListDirectory(ConfigFile().ExeDir())
+           .value_or(std::vector<platform::TDirEntry>{})) {
     if (entry.IsDirectory) names.push_back(entry.Name);
   }
   const std::string deviceArg = GetDeviceArg();

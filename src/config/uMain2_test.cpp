@@ -53,7 +53,7 @@ std::string CfgPath(const TTempDir& dir, std::string_view device) {
 // A device directory whose configuration holds these lines.
 void WriteDevice(const TTempDir& dir, std::string_view device,
                  const std::map<std::string, std::string>& values) {
-  platform::CreateDir(dir / std::string(device));
+  static_cast<void>(platform::CreateDir(dir / std::string(device)));
   std::string text = "[MAIN]\r\n";
   for (const auto& [key, value] : values) text += key + "=" + value + "\r\n";
   WriteBytes(CfgPath(dir, device), text);
@@ -254,8 +254,8 @@ TEST(ControlWalks, VisitNestedControlsByTheirHints) {
 
 TEST(DeviceList, SortsWithoutCaseAndPreselectsOnlyTheExactName) {
   TTempDir dir;
-  platform::CreateDir(dir / "B");
-  platform::CreateDir(dir / "a");
+  EXPECT_TRUE(platform::CreateDir(dir / "B"));
+  EXPECT_TRUE(platform::CreateDir(dir / "a"));
   WriteBytes(dir / "notes.txt", "");
   // On a file system that ignores case, device A opens directory a.
   Editor editor(dir, "A", '.', "a");
@@ -265,8 +265,8 @@ TEST(DeviceList, SortsWithoutCaseAndPreselectsOnlyTheExactName) {
   EXPECT_EQ(editor.Form().PrevDeviceIndex(), 0);
 
   TTempDir other;
-  platform::CreateDir(other / "a");
-  platform::CreateDir(other / "B");
+  EXPECT_TRUE(platform::CreateDir(other / "a"));
+  EXPECT_TRUE(platform::CreateDir(other / "B"));
   Editor exact(other, "C");
   exact.Open();
   EXPECT_THAT(exact.List("CDevices").Items(), ElementsAre("a", "B", "C"));
@@ -636,8 +636,8 @@ TEST(FailedOpen, KeepsThePreviousValuesAndRefusesToSaveNowhere) {
   TTempDir dir;
   WriteDevice(dir, "12", {{"NR_FK", "44"}});
   // A directory where device 13's file would be copied from the template.
-  platform::CreateDir(dir / "13");
-  platform::CreateDir(CfgPath(dir, "13"));
+  EXPECT_TRUE(platform::CreateDir(dir / "13"));
+  EXPECT_TRUE(platform::CreateDir(CfgPath(dir, "13")));
   WriteBytes(dir / "forbook-bridge.cfg", "[MAIN]\r\n");
   Editor editor(dir);
   editor.Open();
@@ -735,8 +735,8 @@ TEST(SaveAndCancel, AFileThatCannotBeWrittenKeepsTheDialogOpen) {
   TTempDir dir;
   Editor editor(dir);
   editor.Open();
-  platform::DeleteFile(CfgPath(dir, "12"));
-  platform::CreateDir(CfgPath(dir, "12"));
+  EXPECT_TRUE(platform::RemoveFile(CfgPath(dir, "12")));
+  EXPECT_TRUE(platform::CreateDir(CfgPath(dir, "12")));
   editor.Form().BitBtn1Click();
   EXPECT_EQ(editor.Boxes().Errors.size(), 1u);
   EXPECT_THAT(editor.View().Closed, IsEmpty());

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/Uglobal.h"
+#include "app/Umessages.h"
 #include "dbf/uDBF_messages.h"
 #include "platform/EBridgeError.h"
 #include "platform/System.h"
@@ -280,8 +281,14 @@ TDBF::~TDBF() {
   if (!FReadOnly && std::uncaught_exceptions() > FUncaughtAtCreate) {
     Abandon();
   } else {
-    Close();
+    // A caller that needs to know whether the table was kept closes it
+    // itself; here a table that fails to close is simply not kept.
+    static_cast<void>(Close());
   }
+}
+
+std::string TDBF::TemporaryPathOf(std::string_view path) {
+  return std::string(path) + ".tmp";
 }
 
 bool TDBF::AddField(std::string_view name, char fieldType, int length,
@@ -346,7 +353,7 @@ std::size_t TDBF::ComputeOffsets() {
 }
 
 bool TDBF::CreateTable(std::string_view path) {
-  if (FActive) Close();
+  if (FActive) static_cast<void>(Close());
   const TDateParts today = DecodeDateTime(Today());
   FYear = static_cast<unsigned char>(((today.Year - 1900) % 256 + 256) % 256);
   FMonth = static_cast<unsigned char>(today.Month);
@@ -367,20 +374,26 @@ bool TDBF::CreateTable(std::string_view path) {
   FHeaderLength = static_cast<std::int32_t>(headerLength);
   FRecordLength = static_cast<std::int32_t>(recordLength);
 
-  FTemporaryName = FFileName + ".tmp";
+  FTemporaryName = TemporaryPathOf(FFileName);
   FHandle =
       platform::TFile::Open(FTemporaryName, platform::TFile::TMode::kCreate);
   if (!FHandle) throw EBridgeError(Message(msg::kCannotCreate.view(), path));
   // Creating the table replaces what was there: an older table must not stay
   // behind if this one is never completed.
-  platform::DeleteFile(FFileName);
+  if (!platform::RemoveFile(FFileName)) {
+    FHandle.reset();
+    static_cast<void>(platform::RemoveFile(FTemporaryName));
+    throw EBridgeError(Message(msg::kCannotCreate.view(), path));
+  }
   FActive = true;
   FPending.clear();
   FPendingCount = 0;
   FWriteAt = headerLength;
   FWriteFailed = false;
   FUncaughtAtCreate = std::uncaught_exceptions();
-  return WriteHeader(/*headerOnly=*/false);
+  if (WriteHeader(/*headerOnly=*/false)) return true;
+  FWriteFailed = true;
+  return false;
 }
 
 bool TDBF::WriteHeader(bool headerOnly) {
@@ -411,7 +424,7 @@ bool TDBF::WriteHeader(bool headerOnly) {
 }
 
 bool TDBF::Open(std::string_view path) {
-  if (FActive) Close();
+  if (FActive) static_cast<void>(Close());
   FBuffer.clear();
   FCurrent = -1;
   FFileName = std::string(path);
@@ -423,28 +436,39 @@ bool TDBF::Open(std::string_view path) {
   FCacheSize = 0;
   try {
     if (!ReadHeader()) return false;
+    const std::size_t fieldBytes = ComputeOffsets();
+    // A header that promises more field bytes than a record holds would send
+    // every read past the record buffer, so the table is refused before
+    // anything reads it.
+    if (fieldBytes > 0 &&
+        fieldBytes + 1 > static_cast<std::size_t>(FRecordLength)) {
+      throw EBridgeError(Message(msg::kDamagedHeader.view(), path));
+    }
+    RefuseIfIncomplete();
   } catch (...) {
     DropFile();
     throw;
   }
-  const std::size_t fieldBytes = ComputeOffsets();
-  // A header that promises more field bytes than a record holds would send
-  // every read past the record buffer, so the table is refused before
-  // anything reads it.
-  if (fieldBytes > 0 &&
-      fieldBytes + 1 > static_cast<std::size_t>(FRecordLength)) {
-    DropFile();
-    throw EBridgeError(Message(msg::kDamagedHeader.view(), path));
-  }
   return First();
+}
+
+void TDBF::RefuseIfIncomplete() {
+  // An upload that was cut short, or a count of 2^31 or more, promises
+  // records the file does not hold. Reading up to the end of the file would
+  // take part of the documents for all of them.
+  const auto count = static_cast<std::uint32_t>(FRecordCount);
+  const std::uint64_t needed =
+      static_cast<std::uint64_t>(FHeaderLength) +
+      std::uint64_t{count} * static_cast<std::uint64_t>(FRecordLength);
+  const auto size = FHandle->Size();
+  if (!size) throw EBridgeError(Message(kReadFailed.view(), FFileName));
+  if (FRecordCount < 0 || *size < needed) {
+    throw EBridgeError(Message(kIncomplete.view(), FFileName));
+  }
 }
 
 bool TDBF::ReadHeader() {
   if (!FActive) return false;
-  if (!FHandle->Seek(0)) {
-    DropFile();
-    return false;
-  }
   std::array<unsigned char, kHeaderSize> header{};
   if (ReadAt(0, reinterpret_cast<char*>(header.data()), header.size()) <
       header.size()) {
@@ -457,9 +481,6 @@ bool TDBF::ReadHeader() {
   FRecordCount = ReadU32LE(&header[kRecordCountAt]);
   FHeaderLength = ReadU16LE(&header[kHeaderLengthAt]);
   FRecordLength = ReadU16LE(&header[kRecordLengthAt]);
-  if (!FHandle->Seek(kHeaderSize)) {
-    throw EBridgeError(std::string(msg::kNoFieldDefinitions.view()));
-  }
   // The descriptors end at the byte 13. One that reaches past the header's
   // length overlaps the records, so the table is refused there rather than
   // taking record bytes for fields.
@@ -490,15 +511,21 @@ std::size_t TDBF::ReadAt(std::uint64_t position, char* out, std::size_t size) {
   if (!FHandle || !FReadOnly) return 0;
   if (position < FCacheStart || position - FCacheStart > FCacheSize ||
       FCacheSize - (position - FCacheStart) < size) {
-    const std::uint64_t fileSize = FHandle->Size();
+    const auto fileSize = FHandle->Size();
+    // A read that fails is no end of the table: the records after it would
+    // be lost without a word.
+    if (!fileSize) throw EBridgeError(Message(kReadFailed.view(), FFileName));
     const std::size_t capacity =
         std::max(size, static_cast<std::size_t>(
-                           std::min<std::uint64_t>(fileSize, kReadChunk)));
+                           std::min<std::uint64_t>(*fileSize, kReadChunk)));
     if (FReadCache.size() < capacity) FReadCache.resize(capacity);
     FCacheStart = position;
     FCacheSize = 0;
-    if (!FHandle->Seek(position)) return 0;
-    FCacheSize = FHandle->Read(FReadCache.data(), FReadCache.size());
+    const auto got = FHandle->Seek(position)
+                         ? FHandle->Read(FReadCache.data(), FReadCache.size())
+                         : std::nullopt;
+    if (!got) throw EBridgeError(Message(kReadFailed.view(), FFileName));
+    FCacheSize = *got;
   }
   const auto skip = static_cast<std::size_t>(position - FCacheStart);
   const std::size_t count = std::min(size, FCacheSize - skip);
@@ -597,14 +624,7 @@ bool TDBF::Close() {
     if (FReadOnly) {
       FHandle.reset();
     } else {
-      closed = FlushRecords() && WriteHeader(/*headerOnly=*/true);
-      FHandle.reset();
-      // A table that got no record does not survive, nor does one whose
-      // writes failed: a device would take it for the complete list.
-      if (closed && FRecordCount > 0) {
-        closed = platform::RenameFile(FTemporaryName, FFileName);
-      }
-      if (!closed || FRecordCount <= 0) platform::DeleteFile(FTemporaryName);
+      closed = FinishWriting();
     }
   }
   FActive = false;
@@ -615,16 +635,35 @@ bool TDBF::Close() {
   return closed;
 }
 
+// A device takes any table it finds for the complete list, so a table
+// reaches its name only whole and durable: the records and the final count
+// are flushed, the file closed, renamed, and the directory flushed. A table
+// that got no record does not survive, nor does one whose writes failed.
+bool TDBF::FinishWriting() {
+  bool kept = FlushRecords() && WriteHeader(/*headerOnly=*/true);
+  if (kept && FRecordCount > 0) kept = FHandle->Flush();
+  kept = FHandle->Close() && kept;
+  FHandle.reset();
+  if (kept && FRecordCount > 0) {
+    if (!platform::RenameFile(FTemporaryName, FFileName)) {
+      static_cast<void>(platform::RemoveFile(FTemporaryName));
+      return false;
+    }
+    return platform::FlushDirectory(platform::ExtractFileDir(FFileName));
+  }
+  return platform::RemoveFile(FTemporaryName) && kept;
+}
+
 void TDBF::Abandon() {
   if (FHandle && !FReadOnly) {
     FHandle.reset();
-    platform::DeleteFile(FTemporaryName);
+    static_cast<void>(platform::RemoveFile(FTemporaryName));
     FActive = false;
     FPending = {};
     FPendingCount = 0;
     return;
   }
-  Close();
+  static_cast<void>(Close());
 }
 
 TDBFFieldDef* TDBF::FindField(std::string_view name) const {

@@ -78,23 +78,29 @@ class TDBF {
   TDBF(const TDBF&) = delete;
   TDBF& operator=(const TDBF&) = delete;
 
+  // The name under which CreateTable writes the table at path until Close.
+  static std::string TemporaryPathOf(std::string_view path);
+
   // Declares a field before CreateTable.
   bool AddField(std::string_view name, char fieldType, int length,
                 int decimals);
   // Creates the table for the declared fields. The file is written as
   // path + ".tmp" and takes its name at Close, so no device ever sees a
-  // table that is still being written; an older file at path is removed.
-  // False when the header cannot be written or the fields do not fit the
-  // 16-bit header and record lengths.
-  bool CreateTable(std::string_view path);
+  // table that is still being written; an older file at path is removed,
+  // and one that cannot be raises "Nie można utworzyć pliku: " + path, as a
+  // file that cannot be created does. False when the header cannot be
+  // written or the fields do not fit the 16-bit header and record lengths.
+  [[nodiscard]] bool CreateTable(std::string_view path);
   // Opens an existing table for reading, takes its fields from the header
   // and positions on the first record. A header whose fields do not fit its
-  // records is refused.
-  bool Open(std::string_view path);
-  // Ends the table. A table being written gets its record count and its
-  // name, or is removed when it got no record or one of its writes failed
-  // (then the result is false).
-  bool Close();
+  // records is refused, and so is a file shorter than its header's record
+  // count says ("Plik jest niekompletny: " + path). A read that fails
+  // raises "Nie udało się odczytać pliku " + path, here and while reading.
+  [[nodiscard]] bool Open(std::string_view path);
+  // Ends the table. A table being written gets its record count, is made
+  // durable and takes its name; it is removed when it got no record. False
+  // when any of that failed: then no table is left under either name.
+  [[nodiscard]] bool Close();
   // Ends a table being written without keeping it: its file is removed. A
   // table being read is closed.
   void Abandon();
@@ -108,7 +114,7 @@ class TDBF {
   // The record with an all-blank buffer, or nullptr when no table is open.
   TDBFRecord* NewRecord();
   // Writes the record buffer as the new last record. Call CreateTable first.
-  bool AppendRecord(const TDBFRecord& record);
+  [[nodiscard]] bool AppendRecord(const TDBFRecord& record);
 
   // The field whose name matches in any case, or nullptr.
   TDBFFieldDef* FindField(std::string_view name) const;
@@ -145,6 +151,8 @@ class TDBF {
   std::size_t ComputeOffsets();
   bool WriteHeader(bool headerOnly);
   bool ReadHeader();
+  void RefuseIfIncomplete();
+  bool FinishWriting();
   void PrepareBuffer();
   // Reads from the file through FReadCache; gives the count read.
   std::size_t ReadAt(std::uint64_t position, char* out, std::size_t size);

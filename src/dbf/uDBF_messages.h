@@ -13,8 +13,6 @@ inline constexpr auto kCannotCreate = Cp1250(u8"Nie można utworzyć pliku: ");
 // No blank after the colon: the path follows it directly.
 inline constexpr auto kCannotOpen = Cp1250(u8"Nie można otworzyć pliku:");
 inline constexpr auto kHeaderTooShort = Cp1250(u8"Nagłówek jest za krótki");
-inline constexpr auto kNoFieldDefinitions =
-    Cp1250(u8"Nie znaleziono definicji pól");
 inline constexpr auto kDamagedHeader = Cp1250(u8"Uszkodzony nagłówek pliku: ");
 inline constexpr auto kFieldNotFound = Cp1250(u8"Nie znaleziono pola ");
 inline constexpr auto kAppendReadOnly =

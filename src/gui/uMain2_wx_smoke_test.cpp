@@ -117,8 +117,8 @@ class OnScreen : public ::testing::Test {
   explicit OnScreen(std::string_view layout = "1.7.0")
       : FPrepared(Prepare(layout)) {}
   bool Prepare(std::string_view layout) const {
-    platform::CreateDir(FDir / "12");
-    platform::CreateDir(FDir / "13");
+    EXPECT_TRUE(platform::CreateDir(FDir / "12"));
+    EXPECT_TRUE(platform::CreateDir(FDir / "13"));
     WriteBytes(FDir / "12/forbook-bridge.cfg",
                "[MAIN]\r\nNR_FK=3\r\nWERSJA=" + std::string(layout) + "\r\n");
     return true;

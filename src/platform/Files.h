@@ -1,7 +1,12 @@
 // Files and directories. Paths are Windows-1250 text joined with "/"; this is
 // the only code that hands them to the operating system, as UTF-8.
+//
+// Every operation that can fail says so in its result, and every one asks
+// the installed file faults first (platform/FileFaults.h), so tests can make
+// any step fail or stop there.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -13,31 +18,48 @@ namespace bridge::platform {
 
 inline constexpr char kPathDelimiter = '/';
 
-bool FileExists(std::string_view path);  // a file, not a directory
+enum class TPathKind { kNone, kFile, kDirectory, kOther };
+
+// What a path names. Nothing when that cannot be told (no permission to
+// look, an I/O error, a share that went away): that is not "no file".
+[[nodiscard]] std::optional<TPathKind> ProbePath(std::string_view path);
+// A file, not a directory; a path that cannot be looked at counts as none.
+bool FileExists(std::string_view path);
 // The size of a file, or nothing when there is no file.
 std::optional<std::uint64_t> FileSize(std::string_view path);
 bool DirectoryExists(std::string_view path);  // a directory
-// Creates this one directory; its parent must exist. False when that fails.
-bool CreateDir(std::string_view path);
-// Copies a file, replacing the target. On failure gives false and sets
-// errorCode to the system's error number.
-bool CopyFileOverwrite(std::string_view from, std::string_view to,
-                       int& errorCode);
-bool DeleteFile(std::string_view path);
+
+// Creates this one directory; its parent must exist. The parent is flushed,
+// so the new directory outlives a power cut. False when that fails.
+[[nodiscard]] bool CreateDir(std::string_view path);
+// Copies a file, replacing the target, and flushes the copy and its
+// directory. On failure gives false and sets errorCode to the system's error
+// number.
+[[nodiscard]] bool CopyFileDurably(std::string_view from, std::string_view to,
+                                   int& errorCode);
+// Removes a file. True when no file is left at the path, also when there
+// was none; false when it could not be removed (locked, no permission, a
+// directory of that name).
+[[nodiscard]] bool RemoveFile(std::string_view path);
 // Renames, replacing the target, within one file system.
-bool RenameFile(std::string_view from, std::string_view to);
+[[nodiscard]] bool RenameFile(std::string_view from, std::string_view to);
+// Renames unless the target exists; false then, or when the rename fails.
+[[nodiscard]] bool RenameNoReplace(std::string_view from, std::string_view to);
+// Makes the names created, renamed and removed in a directory durable.
+[[nodiscard]] bool FlushDirectory(std::string_view path);
 
 struct TDirEntry {
   std::string Name;  // the entry's name alone
   bool IsDirectory = false;
   std::uint64_t Size = 0;  // bytes, for files
 };
-// The entries of a directory other than "." and "..", in no set order; an
-// unreadable directory gives none.
-std::vector<TDirEntry> ListDirectory(std::string_view path);
+// The entries of a directory other than "." and "..", in no set order;
+// nothing when the directory cannot be read.
+[[nodiscard]] std::optional<std::vector<TDirEntry>> ListDirectory(
+    std::string_view path);
 
 // The whole content of a file, or nothing when it cannot be read.
-std::optional<std::string> ReadWholeFile(std::string_view path);
+[[nodiscard]] std::optional<std::string> ReadWholeFile(std::string_view path);
 
 // The directory part of a path, without its final delimiter ("" for none),
 // and the name after the last delimiter.
@@ -46,49 +68,79 @@ std::string ExtractFileName(std::string_view path);
 
 // The full path of the running executable.
 std::string RunningExecutablePath();
+// This process's number, and whether a process of that number runs.
+int CurrentProcessId();
+bool ProcessRunning(int processId);
 
-// A file opened for binary access, closed by the destructor.
+// A file opened for binary access. The destructor closes it; a file that
+// was written is closed with Close, which reports what the system reports.
 class TFile {
  public:
   enum class TMode { kRead, kReadWrite, kCreate };
   // Gives nothing when the file cannot be opened in that mode; kCreate makes
   // an empty file, replacing one that is there.
-  static std::unique_ptr<TFile> Open(std::string_view path, TMode mode);
+  [[nodiscard]] static std::unique_ptr<TFile> Open(std::string_view path,
+                                                   TMode mode);
   ~TFile();
   TFile(const TFile&) = delete;
   TFile& operator=(const TFile&) = delete;
 
-  // Reads up to size bytes at the current position; gives the count read.
-  std::size_t Read(void* buffer, std::size_t size);
+  // Reads up to size bytes at the current position; gives the count read,
+  // fewer only at the end of the file, or nothing on a read error.
+  [[nodiscard]] std::optional<std::size_t> Read(void* buffer, std::size_t size);
   // Writes all bytes at the current position; false when that fails.
-  bool Write(const void* buffer, std::size_t size);
-  bool Seek(std::uint64_t offset);
-  bool SeekEnd();
-  std::uint64_t Size() const;
-  bool Flush();
+  [[nodiscard]] bool Write(const void* buffer, std::size_t size);
+  [[nodiscard]] bool Seek(std::uint64_t offset);
+  [[nodiscard]] std::optional<std::uint64_t> Size() const;
+  // Makes the bytes written durable.
+  [[nodiscard]] bool Flush();
+  // Closes the file; false when the system reports that the close failed.
+  [[nodiscard]] bool Close();
+  const std::string& Path() const { return FPath; }
 
  private:
-  explicit TFile(int fd) : FFd(fd) {}
+  TFile(int fd, std::string path, bool writable)
+      : FFd(fd), FPath(std::move(path)), FWritable(writable) {}
   int FFd;
+  std::string FPath;
+  bool FWritable;
 };
 
 // Writes a file that no reader may see half-written: the bytes go to a
-// temporary file beside the target, and Commit renames it into place. The
-// destructor removes the temporary file unless it was committed, so an error
-// unwinding past an uncommitted write leaves the old file as it was.
+// temporary file beside the target, and Commit makes them durable and
+// renames the file into place. The destructor removes the temporary file
+// unless it was committed or released, so an error unwinding past an
+// uncommitted write leaves the old file as it was.
 class TReplaceOnCommit {
  public:
-  // Gives nothing when the temporary file cannot be created.
-  static std::unique_ptr<TReplaceOnCommit> Begin(std::string_view target);
+  // temporary names the temporary file; without one it is the target's
+  // name with this process's number and ".tmp" (TemporaryPathOf). Gives
+  // nothing when the temporary file cannot be created.
+  [[nodiscard]] static std::unique_ptr<TReplaceOnCommit> Begin(
+      std::string_view target, std::string_view temporary = {});
   ~TReplaceOnCommit();
   TReplaceOnCommit(const TReplaceOnCommit&) = delete;
   TReplaceOnCommit& operator=(const TReplaceOnCommit&) = delete;
 
-  bool Write(std::string_view bytes);
-  // Flushes and renames into place; false when anything failed, and then
-  // the target is untouched.
-  bool Commit();
+  [[nodiscard]] bool Write(std::string_view bytes);
+  // Prepare, then Publish; false when anything failed, and then the target
+  // is untouched.
+  [[nodiscard]] bool Commit();
+  // Makes the temporary file durable and closes it.
+  [[nodiscard]] bool Prepare();
+  // Renames the prepared file into place and flushes its directory.
+  [[nodiscard]] bool Publish();
+  // Hands the prepared temporary file over to the caller: the destructor
+  // leaves it alone.
+  void Release() { FReleased = true; }
   const std::string& TemporaryPath() const { return FTemporary; }
+
+  // "<target>.<process number>.tmp": a name of this process's own, so that
+  // writers in two processes never share a temporary file.
+  static std::string TemporaryPathOf(std::string_view target);
+  // Removes the temporary files of target that processes which no longer
+  // run left behind. What cannot be removed stays for a later attempt.
+  static void RemoveAbandoned(std::string_view target);
 
  private:
   TReplaceOnCommit(std::string target, std::string temporary,
@@ -97,7 +149,31 @@ class TReplaceOnCommit {
   std::string FTemporary;
   std::unique_ptr<TFile> FFile;
   bool FFailed = false;
+  bool FPrepared = false;
   bool FCommitted = false;
+  bool FReleased = false;
+};
+
+// An exclusive lock on a file, held until destroyed, which also removes the
+// file. The system releases the lock when the process ends in any way, so a
+// crashed holder blocks nobody; the file it leaves goes with the next holder.
+class TFileLock {
+ public:
+  enum class TResult { kHeld, kBusy, kFailed };
+  // Creates the lock file when needed and tries to lock it for up to wait.
+  // kBusy: another holder kept it all that time; kFailed: the file could not
+  // be created or locked.
+  [[nodiscard]] static std::unique_ptr<TFileLock> Acquire(
+      std::string_view path, std::chrono::milliseconds wait, TResult& result);
+  ~TFileLock();
+  TFileLock(const TFileLock&) = delete;
+  TFileLock& operator=(const TFileLock&) = delete;
+
+ private:
+  TFileLock(int fd, std::string nativePath)
+      : FFd(fd), FNativePath(std::move(nativePath)) {}
+  int FFd;
+  std::string FNativePath;
 };
 
 }  // namespace bridge::platform

@@ -14,6 +14,7 @@ using bridge::testing::ReadBytes;
 using bridge::testing::TTempDir;
 using bridge::testing::WriteBytes;
 using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
 
 TEST(FileSystem, CreatesOneDirectoryLevelOnly) {
   TTempDir dir;
@@ -30,14 +31,15 @@ TEST(FileSystem, CopiesOverwritingAndListsWithSizes) {
   WriteBytes(dir / "src", "12345");
   WriteBytes(dir / "dst", "old content");
   int error = -1;
-  ASSERT_TRUE(CopyFileOverwrite(dir / "src", dir / "dst", error));
+  ASSERT_TRUE(CopyFileDurably(dir / "src", dir / "dst", error));
   EXPECT_EQ(ReadBytes(dir / "dst"), "12345");
-  EXPECT_FALSE(CopyFileOverwrite(dir / "missing", dir / "x", error));
+  EXPECT_FALSE(CopyFileDurably(dir / "missing", dir / "x", error));
   EXPECT_NE(error, 0);
   ASSERT_TRUE(CreateDir(dir / "sub"));
   auto entries = ListDirectory(dir.Str());
-  ASSERT_EQ(entries.size(), 3u);
-  for (const TDirEntry& e : entries) {
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 3u);
+  for (const TDirEntry& e : *entries) {
     if (e.Name == "sub") {
       EXPECT_TRUE(e.IsDirectory);
     }
@@ -45,8 +47,68 @@ TEST(FileSystem, CopiesOverwritingAndListsWithSizes) {
       EXPECT_EQ(e.Size, 5u);
     }
   }
-  EXPECT_TRUE(DeleteFile(dir / "src"));
-  EXPECT_FALSE(DeleteFile(dir / "src"));
+  EXPECT_FALSE(ListDirectory(dir / "missing"));
+}
+
+TEST(FileSystem, RemovingLeavesNoFileOrSaysWhy) {
+  TTempDir dir;
+  WriteBytes(dir / "f", "x");
+  EXPECT_TRUE(RemoveFile(dir / "f"));
+  EXPECT_TRUE(RemoveFile(dir / "f"));  // nothing there is no failure
+  ASSERT_TRUE(CreateDir(dir / "d"));
+  EXPECT_FALSE(RemoveFile(dir / "d"));
+  EXPECT_EQ(ProbePath(dir / "d"), TPathKind::kDirectory);
+  EXPECT_EQ(ProbePath(dir / "f"), TPathKind::kNone);
+  EXPECT_EQ(ProbePath(dir / "f/under-a-file"), TPathKind::kNone);
+}
+
+TEST(FileSystem, RenamesWithoutReplacingOnlyToAFreeName) {
+  TTempDir dir;
+  WriteBytes(dir / "a", "a");
+  WriteBytes(dir / "b", "b");
+  EXPECT_FALSE(RenameNoReplace(dir / "a", dir / "b"));
+  EXPECT_EQ(ReadBytes(dir / "b"), "b");
+  EXPECT_TRUE(RenameNoReplace(dir / "a", dir / "c"));
+  EXPECT_THAT(ListNames(dir.Str()), ElementsAre("b", "c"));
+  EXPECT_TRUE(RenameFile(dir / "c", dir / "b"));
+  EXPECT_EQ(ReadBytes(dir / "b"), "a");
+  EXPECT_TRUE(FlushDirectory(dir.Str()));
+}
+
+TEST(FileLock, ASecondHolderWaitsAndThenGivesUp) {
+  TTempDir dir;
+  using TResult = TFileLock::TResult;
+  TResult result{};
+  auto first =
+      TFileLock::Acquire(dir / "d.lock", std::chrono::milliseconds(0), result);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(result, TResult::kHeld);
+  EXPECT_FALSE(TFileLock::Acquire(dir / "d.lock",
+                                  std::chrono::milliseconds(120), result));
+  EXPECT_EQ(result, TResult::kBusy);
+  first.reset();
+  EXPECT_TRUE(
+      TFileLock::Acquire(dir / "d.lock", std::chrono::milliseconds(0), result));
+  EXPECT_FALSE(TFileLock::Acquire(dir / "missing/d.lock",
+                                  std::chrono::milliseconds(0), result));
+  EXPECT_EQ(result, TResult::kFailed);
+}
+
+TEST(ReplaceOnCommit, RemovesOnlyWhatEndedProcessesLeft) {
+  TTempDir dir;
+  const std::string target = dir / "f.cfg";
+  // Process 1 runs on every system; 2^22 + 1 is above Linux's pid limit.
+  for (const char* name : {"f.cfg.4194305.tmp", "f.cfg.1.tmp", "f.cfg.x.tmp",
+                           "f.cfg.4194305.bak", "g.cfg.4194305.tmp"}) {
+    WriteBytes(dir / name, "");
+  }
+  WriteBytes(TReplaceOnCommit::TemporaryPathOf(target), "");
+  TReplaceOnCommit::RemoveAbandoned(target);
+  EXPECT_THAT(ListNames(dir.Str()),
+              UnorderedElementsAre(
+                  ExtractFileName(TReplaceOnCommit::TemporaryPathOf(target)),
+                  "f.cfg.1.tmp", "f.cfg.4194305.bak", "f.cfg.x.tmp",
+                  "g.cfg.4194305.tmp"));
 }
 
 TEST(FileSystem, HandsPolishNamesToTheSystemAsUtf8) {
@@ -54,7 +116,7 @@ TEST(FileSystem, HandsPolishNamesToTheSystemAsUtf8) {
   const std::string name = Cp1250(u8"Łódź").str();
   ASSERT_TRUE(CreateDir(dir.Str() + "/" + name));
   EXPECT_THAT(ListNames(dir.Str()), ElementsAre(bridge::testing::U8(u8"Łódź")));
-  EXPECT_EQ(ListDirectory(dir.Str()).at(0).Name, name);
+  EXPECT_EQ(ListDirectory(dir.Str()).value().at(0).Name, name);
 }
 
 TEST(FileSystem, SplitsPaths) {

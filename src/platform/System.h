@@ -1,10 +1,12 @@
 // What the operating system decides for the program, in one injectable place:
 // the program arguments, the running executable, the local clock, the user's
-// decimal separator and the message boxes. Tests replace it with
-// TScopedSystem to run with fixed dates, either separator and a program
-// directory of their own.
+// decimal separator, the message boxes, how long a job waits for another
+// job of its device, and the file faults. Tests replace it with
+// TScopedSystem to run with fixed dates, either separator, a program
+// directory of their own and file operations that fail where they say.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
+#include "platform/FileFaults.h"
 
 namespace bridge::platform {
 
@@ -23,6 +26,10 @@ struct TSystem {
   std::function<TDateTime()> Now;
   char DecimalSeparator = '.';
   std::unique_ptr<TMessageBoxes> MessageBoxes;
+  // How long a job waits for another job of the same device to finish.
+  std::chrono::milliseconds LockWait{30000};
+  // Asked before every file operation when set; only tests set it.
+  std::unique_ptr<TFileFaults> Faults;
 };
 
 // The process's system: the real one until a test or main() replaces it.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace bridge::testing {
 namespace fs = std::filesystem;
@@ -144,6 +145,17 @@ TRunResult RunExecutable(const std::string& exe,
   result.Stdout = ReadBytes(output / "out");
   result.Stderr = ReadBytes(output / "err");
   return result;
+}
+
+std::vector<TRunResult> RunConcurrently(
+    const std::string& exe, const std::vector<std::vector<std::string>>& runs) {
+  std::vector<TRunResult> results(runs.size());
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    threads.emplace_back([&, i] { results[i] = RunExecutable(exe, runs[i]); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  return results;
 }
 
 std::string InstallProgram(const std::string& builtExe,

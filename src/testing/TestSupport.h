@@ -57,6 +57,10 @@ struct TRunResult {
 };
 TRunResult RunExecutable(const std::string& exe,
                          const std::vector<std::string>& arguments);
+// Starts an executable once per argument list, all at the same time, and
+// gives their results in the same order.
+std::vector<TRunResult> RunConcurrently(
+    const std::string& exe, const std::vector<std::vector<std::string>>& runs);
 // Copies the built program into a directory, as an installation.
 std::string InstallProgram(const std::string& builtExe,
                            const std::string& directory);

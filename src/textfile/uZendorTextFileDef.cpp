@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/Uglobal.h"
+#include "app/Umessages.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
@@ -140,7 +141,7 @@ class THostLineReader {
     }
   }
 
-  bool Rewind() {
+  [[nodiscard]] bool Rewind() {
     FPos = FEnd = 0;
     FSkipLf = false;
     FCarry.clear();
@@ -148,9 +149,13 @@ class THostLineReader {
   }
 
  private:
+  // False at the end of the file. A read that fails is no end: taken for
+  // one, it would pass the first part of a file for all of it.
   bool Fill() {
     for (;;) {
-      const std::size_t got = FFile->Read(FBuffer.data(), FBuffer.size());
+      const auto read = FFile->Read(FBuffer.data(), FBuffer.size());
+      if (!read) Raise(kReadFailed.view(), FFile->Path());
+      const std::size_t got = *read;
       FPos = FEnd = 0;
       if (got == 0) return false;
       char* begin = FBuffer.data();
@@ -499,11 +504,19 @@ void TZendorProFile::Reset(std::string_view path, bool readOnly) {
   FCurrent = 0;
 }
 
+std::string TZendorProFile::TemporaryPathOf(std::string_view path) {
+  return std::string(path) + ".tmp";
+}
+
 bool TZendorProFile::OpenRead(std::string_view path) {
   Reset(path, /*readOnly=*/true);
-  if (!platform::FileExists(FFileName)) return false;
+  // A file that cannot be looked at is not a missing one: the caller would
+  // take the host's data for none.
+  const auto kind = platform::ProbePath(FFileName);
+  if (!kind) Raise(kReadFailed.view(), FFileName);
+  if (*kind != platform::TPathKind::kFile) return false;
   auto file = platform::TFile::Open(FFileName, platform::TFile::TMode::kRead);
-  if (!file) Raise(kTextReadFailed.view(), FFileName);
+  if (!file) Raise(kReadFailed.view(), FFileName);
   FReader = std::make_unique<THostLineReader>(std::move(file), FChunkSize);
   FHasLine = FReader->Next(FLine);
   return true;
@@ -511,8 +524,14 @@ bool TZendorProFile::OpenRead(std::string_view path) {
 
 bool TZendorProFile::OpenWrite(std::string_view path) {
   Reset(path, /*readOnly=*/false);
-  if (FFileName.empty() || platform::DirectoryExists(FFileName)) return false;
-  if (platform::FileExists(FFileName)) BackupFile(FFileName, FJobTime);
+  if (FFileName.empty()) return false;
+  const auto kind = platform::ProbePath(FFileName);
+  if (!kind) Raise(kReadFailed.view(), FFileName);
+  if (*kind == platform::TPathKind::kFile) {
+    BackupFile(FFileName, FJobTime);
+  } else if (*kind != platform::TPathKind::kNone) {
+    return false;
+  }
   return BeginWrite();
 }
 
@@ -520,14 +539,19 @@ bool TZendorProFile::OpenWrite(std::string_view path) {
 // ending in CR LF, so that the records appended come after them.
 bool TZendorProFile::BeginWrite() {
   if (FFileName.empty()) return false;
-  FWriter = platform::TReplaceOnCommit::Begin(FFileName);
+  FWriter =
+      platform::TReplaceOnCommit::Begin(FFileName, TemporaryPathOf(FFileName));
   if (!FWriter) return false;
   FWriteBuffer.clear();
-  if (!platform::FileExists(FFileName)) return true;
-  auto file = platform::TFile::Open(FFileName, platform::TFile::TMode::kRead);
+  const auto kind = platform::ProbePath(FFileName);
+  if (kind == platform::TPathKind::kNone) return true;
+  auto file =
+      kind == platform::TPathKind::kFile
+          ? platform::TFile::Open(FFileName, platform::TFile::TMode::kRead)
+          : nullptr;
   if (!file) {
     FWriter.reset();
-    Raise(kTextReadFailed.view(), FFileName);
+    Raise(kReadFailed.view(), FFileName);
   }
   THostLineReader reader(std::move(file), FChunkSize);
   for (std::string_view line; reader.Next(line);) {
@@ -546,12 +570,12 @@ void TZendorProFile::FlushWriteBuffer() {
   // A failed write leaves the writer failed, so Save refuses to rename.
   const bool written = FWriter->Write(FWriteBuffer);
   FWriteBuffer.clear();
-  if (!written) Raise(kTextWriteFailed.view(), FFileName);
+  if (!written) Raise(kWriteFailed.view(), FFileName);
 }
 
 bool TZendorProFile::First() {
   if (FReader && FCurrent != 0) {
-    if (!FReader->Rewind()) Raise(kTextReadFailed.view(), FFileName);
+    if (!FReader->Rewind()) Raise(kReadFailed.view(), FFileName);
     FHasLine = FReader->Next(FLine);
   }
   FCurrent = 0;
@@ -588,7 +612,7 @@ void TZendorProFile::Append(const TZendorProRecord& record) {
   if (FReadOnly) throw EBridgeError(kTextReadOnlyAppend.str());
   // After a Save the next record starts a new temporary file from the saved
   // one.
-  if (!FWriter && !BeginWrite()) Raise(kTextWriteFailed.view(), FFileName);
+  if (!FWriter && !BeginWrite()) Raise(kWriteFailed.view(), FFileName);
   record.AppendLineTo(FWriteBuffer);
   WriteLineEnd();
 }
@@ -598,8 +622,20 @@ bool TZendorProFile::Save() {
   if (!FWriteBuffer.empty()) FlushWriteBuffer();
   const bool committed = FWriter->Commit();
   FWriter.reset();
-  if (!committed) Raise(kTextWriteFailed.view(), FFileName);
+  if (!committed) Raise(kWriteFailed.view(), FFileName);
   return true;
+}
+
+std::string TZendorProFile::Prepare() {
+  if (FReadOnly || (!FWriter && !BeginWrite())) {
+    Raise(kWriteFailed.view(), FFileName);
+  }
+  if (!FWriteBuffer.empty()) FlushWriteBuffer();
+  if (!FWriter->Prepare()) Raise(kWriteFailed.view(), FFileName);
+  std::string temporary = FWriter->TemporaryPath();
+  FWriter->Release();
+  FWriter.reset();
+  return temporary;
 }
 
 }  // namespace bridge

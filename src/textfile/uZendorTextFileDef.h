@@ -226,14 +226,18 @@ class TZendorProFile {
   TTextFileDef& Definition() { return FDefinition; }
   const TTextFileDef& Definition() const { return FDefinition; }
 
+  // The temporary file beside path that OpenWrite writes until Save.
+  static std::string TemporaryPathOf(std::string_view path);
+
   // Opens for reading and stands on the first line. False when no file is
-  // there; a file that cannot be opened raises "Nie udało się odczytać
-  // pliku " + path.
-  bool OpenRead(std::string_view path);
+  // there; a file that cannot be looked at, opened or read raises "Nie
+  // udało się odczytać pliku " + path.
+  [[nodiscard]] bool OpenRead(std::string_view path);
   // Opens for writing: an existing file is backed up (BackupFile) and its
   // lines stay in front of the records appended. The records go to a
-  // temporary file beside the target. False when that cannot be created.
-  bool OpenWrite(std::string_view path);
+  // temporary file beside the target. False when that cannot be created or
+  // something other than a file has the name.
+  [[nodiscard]] bool OpenWrite(std::string_view path);
 
   // Stands on the first line; false when there is none.
   bool First();
@@ -248,9 +252,14 @@ class TZendorProFile {
   // Writes the record as the next line. Raises "W trybie read-only nie można
   // dopisywać danych" on a file opened for reading.
   void Append(const TZendorProRecord& record);
-  // Renames the written lines into place; does nothing on a file opened for
-  // reading. Raises "Nie udało się zapisać pliku " + path when that fails.
+  // Makes the written lines durable and renames them into place; does
+  // nothing on a file opened for reading. Raises "Nie udało się zapisać
+  // pliku " + path when that fails.
   bool Save();
+  // Save without the rename: makes the written lines durable in the
+  // temporary file and gives its path. From then on the temporary file is
+  // the caller's to rename or remove.
+  [[nodiscard]] std::string Prepare();
 
   const std::string& FileName() const { return FFileName; }
   std::int32_t Current() const { return FCurrent; }

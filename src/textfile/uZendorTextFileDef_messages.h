@@ -12,9 +12,5 @@ inline constexpr auto kTextFieldNotDefined =
     Cp1250(u8"Nie znaleziono definicji pola ");
 inline constexpr auto kTextReadOnlyAppend =
     Cp1250(u8"W trybie read-only nie można dopisywać danych");
-inline constexpr auto kTextReadFailed =
-    Cp1250(u8"Nie udało się odczytać pliku ");
-inline constexpr auto kTextWriteFailed =
-    Cp1250(u8"Nie udało się zapisać pliku ");
 
 }  // namespace bridge

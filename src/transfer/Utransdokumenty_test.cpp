@@ -237,7 +237,7 @@ TEST_F(TDocumentsTest, PaymentKindsGiveTheirTextsByFirstCharacter) {
                             "0.00", "0.00", "0.00"));
     EXPECT_THAT(Column(file, DokNames(), "ANULOWANY"),
                 ElementsAre("N", "N", "N", "N", "N", "N", "N", "N", "N"));
-    platform::DeleteFile(ImportPath("dok.txt"));
+    EXPECT_TRUE(platform::RemoveFile(ImportPath("dok.txt")));
   }
 }
 
@@ -289,7 +289,7 @@ TEST_F(TDocumentsTest, DocumentTypesBecomeHostDocumentNames) {
     EXPECT_THAT(Column(file, DokNames(), "DOT_NAZWADOK"),
                 ElementsAre("FA", "NOP", "NOP", "PAR", "WZ", "ZWWZ", "ZA", "KP",
                             "", "", "", ""));
-    platform::DeleteFile(ImportPath("dok.txt"));
+    EXPECT_TRUE(platform::RemoveFile(ImportPath("dok.txt")));
   }
 }
 
@@ -304,7 +304,7 @@ TEST_F(TDocumentsTest, CashOutKindIsReadOnlyForCashOutDocuments) {
 
   WriteHeads(1, {invoice}, &columns);
   EXPECT_EQ(ReceiveHeads(1), DokLine(1));
-  platform::DeleteFile(ImportPath("dok.txt"));
+  EXPECT_TRUE(platform::RemoveFile(ImportPath("dok.txt")));
 
   WriteHeads(1, {invoice, cashOut}, &columns);
   EXPECT_THAT(
@@ -348,8 +348,8 @@ TEST_F(TDocumentsTest, NumbersKeepTheirBlanksInDokTxtOnly) {
     EXPECT_EQ(ReadBytes(ImportPath("dok.txt")),
               DokLine(layout, {{"NRDOK", Padded(" 12/2005", 25)},
                                {"DOT_NRDOK", Padded("KP 3", 25)}}));
-    platform::DeleteFile(ImportPath("dok.txt"));
-    platform::DeleteFile(ImportPath("poz.txt"));
+    EXPECT_TRUE(platform::RemoveFile(ImportPath("dok.txt")));
+    EXPECT_TRUE(platform::RemoveFile(ImportPath("poz.txt")));
   }
 }
 

@@ -59,7 +59,7 @@ class TGrupyTest : public TTransferTest {
   std::vector<TSent> Records(std::string_view table, std::string_view field) {
     std::vector<TSent> records;
     TDBF dbf;
-    dbf.Open(DownloadPath(table));
+    EXPECT_TRUE(dbf.Open(DownloadPath(table)));
     for (dbf.First(); !dbf.Eof(); dbf.Next()) {
       const TDBFRecord& r = *dbf.ReadRecord();
       records.push_back({r.GetString(field), r.GetString("NAZWA")});

@@ -1,12 +1,19 @@
 #include "transfer/Utransmanager.h"
 
 #include "app/Uglobal.h"
+#include "app/Umessages.h"
+#include "dbf/uDBF_messages.h"
+#include "platform/EBridgeError.h"
 #include "platform/Files.h"
 
 namespace bridge {
 namespace {
 
 constexpr char kDelimiter = platform::kPathDelimiter;
+
+[[noreturn]] void Raise(std::string_view message, std::string_view path) {
+  throw EBridgeError(std::string(message) + std::string(path));
+}
 
 }  // namespace
 
@@ -29,21 +36,28 @@ void TTransManager::Send() {
   DefineTextFields(*FTextFile);
   FTable = std::make_unique<TDBF>();
   DefineDbfFields(*FTable);
-  if (!FTable->CreateTable(FTablePath)) return;
+  const auto cannotCreate = [this] {
+    Raise(dbf_messages::kCannotCreate.view(), FTablePath);
+  };
+  if (!FTable->CreateTable(FTablePath)) {
+    FTable->Abandon();
+    cannotCreate();
+  }
   try {
-    if (!FTextFile->OpenRead(FTextPath)) return;
-    FTextFile->First();
-    while (!FTextFile->Eof()) {
-      TZendorProRecord& textRecord = *FTextFile->CurrentRecord();
-      if (!SkipTextRecord(textRecord)) {
-        TDBFRecord& tableRecord = *FTable->NewRecord();
-        BeforeTextToDbf(textRecord);
-        TextToDbf(textRecord, tableRecord);
-        FTable->AppendRecord(tableRecord);
+    if (FTextFile->OpenRead(FTextPath)) {
+      FTextFile->First();
+      while (!FTextFile->Eof()) {
+        TZendorProRecord& textRecord = *FTextFile->CurrentRecord();
+        if (!SkipTextRecord(textRecord)) {
+          TDBFRecord& tableRecord = *FTable->NewRecord();
+          BeforeTextToDbf(textRecord);
+          TextToDbf(textRecord, tableRecord);
+          if (!FTable->AppendRecord(tableRecord)) cannotCreate();
+        }
+        FTextFile->Next();
       }
-      FTextFile->Next();
     }
-    FTable->Close();
+    if (!FTable->Close()) cannotCreate();
     FTextFile->Save();
   } catch (...) {
     // A device takes any table it finds for the complete list, so a run
@@ -53,21 +67,22 @@ void TTransManager::Send() {
   }
 }
 
-void TTransManager::Receive(TCommitText commit) {
+void TTransManager::Receive(TTextOutcome outcome) {
   FTextPath = ImportDir() + kDelimiter + FTextName;
   FTablePath = UploadDir() + kDelimiter + FTableName;
   BeforeRun();
   FTextFile = std::make_unique<TZendorProFile>(FTimestamp);
   DefineTextFields(*FTextFile);
   FTable = std::make_unique<TDBF>();
-  if (!FTable->Open(FTablePath)) return;
+  if (!FTable->Open(FTablePath)) Raise(kReadFailed.view(), FTablePath);
   AfterDbfOpen(*FTable);
-  if (!FTextFile->OpenWrite(FTextPath)) return;
-  FTextWritten = true;
+  if (!FTextFile->OpenWrite(FTextPath)) Raise(kWriteFailed.view(), FTextPath);
   FTable->First();
   while (!FTable->Eof()) {
     TDBFRecord* tableRecord = FTable->ReadRecord();
-    if (tableRecord == nullptr) break;
+    // The header counted this record: a table that ends before it was cut
+    // short while it was being read.
+    if (tableRecord == nullptr) Raise(kIncomplete.view(), FTablePath);
     if (!tableRecord->IsDeleted() && !SkipDbfRecord(*tableRecord)) {
       BeforeDbfToText(*tableRecord);
       TZendorProRecord& textRecord = FTextFile->NewRecord();
@@ -76,47 +91,56 @@ void TTransManager::Receive(TCommitText commit) {
     }
     FTable->Next();
   }
-  FTable->Close();
-  if (commit == TCommitText::kNow) CommitText();
+  static_cast<void>(FTable->Close());
+  if (outcome == TTextOutcome::kPublish) {
+    FTextFile->Save();
+  } else {
+    static_cast<void>(FTextFile->Prepare());
+  }
 }
 
-void TTransManager::CommitText() {
-  if (!FTextWritten) return;
-  FTextFile->Save();
-  FTextWritten = false;
-}
-
-void TTransManager::DeleteDownloadTable() {
-  platform::DeleteFile(DownloadDir() + kDelimiter + FTableName);
+std::string TTransManager::DownloadTablePath() const {
+  return DownloadDir() + kDelimiter + FTableName;
 }
 
 std::string TTransManager::UploadTablePath() const {
   return UploadDir() + kDelimiter + FTableName;
 }
 
+std::string TTransManager::ImportTextPath() const {
+  return ImportDir() + kDelimiter + FTextName;
+}
+
+bool TTransManager::DeleteDownloadTable() {
+  return platform::RemoveFile(DownloadTablePath());
+}
+
 void TTransManager::ArchiveUploadTable() {
-  BackupUploadTable();
-  DeleteUploadTable();
-}
-
-void TTransManager::BackupUploadTable() {
-  BackupFile(UploadTablePath(), FTimestamp);
-}
-
-void TTransManager::DeleteUploadTable() {
-  platform::DeleteFile(UploadTablePath());
+  const std::string path = UploadTablePath();
+  BackupFile(path, FTimestamp);
+  if (!platform::RemoveFile(path) ||
+      !platform::FlushDirectory(platform::ExtractFileDir(path))) {
+    Raise(kCannotRemove.view(), path);
+  }
 }
 
 bool TTransManager::UploadTableExists() {
-  return platform::FileExists(UploadTablePath());
+  const std::string path = UploadTablePath();
+  const auto kind = platform::ProbePath(path);
+  if (!kind) Raise(kReadFailed.view(), path);
+  return *kind == platform::TPathKind::kFile;
 }
 
 bool TTransManager::ImportTextPending() {
-  const std::string path = ImportDir() + kDelimiter + FTextName;
+  const std::string path = ImportTextPath();
+  const auto kind = platform::ProbePath(path);
+  if (!kind) Raise(kReadFailed.view(), path);
+  if (*kind != platform::TPathKind::kFile) return false;
   const auto size = platform::FileSize(path);
-  if (!size) return false;
+  if (!size) Raise(kReadFailed.view(), path);
   if (*size == 0) {
-    platform::DeleteFile(path);
+    // An empty file that stays is taken over by this job's file.
+    static_cast<void>(platform::RemoveFile(path));
     return false;
   }
   return true;

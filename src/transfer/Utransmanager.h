@@ -26,29 +26,33 @@ class TTransManager {
   TTransManager& operator=(const TTransManager&) = delete;
 
   // Host export file to device download table. A missing host file, an
-  // empty one or one whose records are all skipped leaves no table.
+  // empty one or one whose records are all skipped leaves no table. Every
+  // failure raises: "Nie można utworzyć pliku: " + the table's path when
+  // the table cannot be written whole, the read failure of the host file.
   void Send();
-  // Device upload table to host import file. With kLater the text file is
-  // kept under its temporary name until CommitText, so that a job can make
-  // several files appear only once all of them are complete; a transfer
-  // released before that leaves no text file.
-  enum class TCommitText { kNow, kLater };
-  void Receive(TCommitText commit = TCommitText::kNow);
-  // Gives the text file written by Receive its name.
-  void CommitText();
+  // Device upload table to host import file. With kPublish the text file
+  // takes its name at the end; with kPrepare it is left durable under its
+  // temporary name (TZendorProFile::TemporaryPathOf) for the job, which
+  // gives it its name once every step before that has succeeded. A table
+  // shorter than its header says raises "Plik jest niekompletny: " + path.
+  enum class TTextOutcome { kPublish, kPrepare };
+  void Receive(TTextOutcome outcome = TTextOutcome::kPublish);
 
-  // Deletes the download table; a missing or locked one is passed over.
-  void DeleteDownloadTable();
-  // Backs up the upload table (when backups are on), then deletes it.
+  // Deletes the download table; false when one is there and stays.
+  [[nodiscard]] bool DeleteDownloadTable();
+  // Backs up the upload table (when backups are on), then deletes it;
+  // raises "Nie można usunąć pliku: " + path when it stays.
   void ArchiveUploadTable();
-  // The two halves of ArchiveUploadTable.
-  void BackupUploadTable();
-  void DeleteUploadTable();
+  // Whether the upload table is there; raises the read failure when that
+  // cannot be told.
   bool UploadTableExists();
   // Whether a text file the host has not collected waits in the import
   // directory; an empty one is deleted and does not count.
   bool ImportTextPending();
 
+  std::string DownloadTablePath() const;
+  std::string UploadTablePath() const;
+  std::string ImportTextPath() const;
   const std::string& TextName() const { return FTextName; }
   const std::string& TableName() const { return FTableName; }
   const std::string& TextPath() const { return FTextPath; }
@@ -77,8 +81,6 @@ class TTransManager {
   TDBF* Table() const { return FTable.get(); }
 
  private:
-  std::string UploadTablePath() const;
-
   std::unique_ptr<TZendorProFile> FTextFile;
   std::unique_ptr<TDBF> FTable;
   std::string FTextName;
@@ -86,7 +88,6 @@ class TTransManager {
   std::string FTextPath;
   std::string FTablePath;
   TDateTime FTimestamp;
-  bool FTextWritten = false;
 };
 
 }  // namespace bridge

@@ -90,7 +90,7 @@ class TransferRuns : public TTransferTest {
       TDBFRecord& record = *table.NewRecord();
       record.SetString("KOD", code);
       record.SetInteger("ILOSC", 1);
-      table.AppendRecord(record);
+      EXPECT_TRUE(table.AppendRecord(record));
     }
     ASSERT_TRUE(table.Close());
   }
@@ -144,19 +144,12 @@ TEST_F(TransferRuns, ReceiveOfAMissingTableFailsAndWritesNothing) {
   EXPECT_THAT(ListNames(ImportDir()), IsEmpty());
 }
 
-TEST_F(TransferRuns, ReceiveCanKeepItsTextFileBackUntilCommitted) {
+TEST_F(TransferRuns, ReceiveCanLeaveItsTextFilePreparedForTheJob) {
   WriteUpload({"A"});
-  Transfer().Receive(TTransManager::TCommitText::kLater);
-  EXPECT_THAT(ListNames(ImportDir()),
-              ElementsAre(::testing::StartsWith("in.txt.tmp")));
-  Transfer().CommitText();
-  EXPECT_EQ(ReadBytes(ImportPath("in.txt")), "A\t1\r\n");
-  WriteBytes(ImportPath("in.txt"), "");
-  FTransfer = std::make_unique<TFakeTransfer>(FNow, "in.txt", "out.dbf");
-  Transfer().Receive(TTransManager::TCommitText::kLater);
-  Release();  // never committed: the empty file stays as it was
-  EXPECT_THAT(ListNames(ImportDir()), ElementsAre("backup", "in.txt"));
-  EXPECT_EQ(ReadBytes(ImportPath("in.txt")), "");
+  Transfer().Receive(TTransManager::TTextOutcome::kPrepare);
+  Release();  // the prepared file is the job's now
+  EXPECT_THAT(ListNames(ImportDir()), ElementsAre("in.txt.tmp"));
+  EXPECT_EQ(ReadBytes(ImportPath("in.txt.tmp")), "A\t1\r\n");
 }
 
 TEST_F(TransferRuns, PendingImportsCountOnlyWhenNotEmpty) {
@@ -184,10 +177,12 @@ TEST_F(TransferRuns, ArchivingBacksUpWhenEnabledAndDeletes) {
 }
 
 TEST_F(TransferRuns, DeletingTheDownloadTableIgnoresAMissingOne) {
-  Transfer().DeleteDownloadTable();
+  EXPECT_TRUE(Transfer().DeleteDownloadTable());
   WriteBytes(DownloadPath("out.dbf"), "old");
-  Transfer().DeleteDownloadTable();
+  EXPECT_TRUE(Transfer().DeleteDownloadTable());
   EXPECT_THAT(ListNames(DownloadDir()), IsEmpty());
+  ASSERT_TRUE(platform::CreateDir(DownloadPath("out.dbf")));
+  EXPECT_FALSE(Transfer().DeleteDownloadTable());
 }
 
 }  // namespace

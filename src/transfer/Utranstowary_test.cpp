@@ -180,7 +180,7 @@ class TTowaryTest : public TTransferTest {
   std::vector<std::string> Column(std::string_view field) {
     std::vector<std::string> values;
     TDBF table;
-    table.Open(TablePath());
+    EXPECT_TRUE(table.Open(TablePath()));
     for (table.First(); !table.Eof(); table.Next()) {
       values.push_back(table.ReadRecord()->GetString(field));
     }

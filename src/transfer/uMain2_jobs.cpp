@@ -1,14 +1,17 @@
 #include "transfer/uMain2_jobs.h"
 
+#include <initializer_list>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "app/Uglobal.h"
+#include "app/Umessages.h"
 #include "app/Uprogramparams.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/System.h"
+#include "transfer/ReceiveCommit.h"
 #include "transfer/Utransdokumenty.h"
 #include "transfer/Utransgrupy.h"
 #include "transfer/Utransinfo.h"
@@ -24,22 +27,22 @@ constexpr auto kPendingImports = Cp1250(
     u8"Istnieją nieodebrane pliki *.txt - analizowanie plików *.dbf zostaje "
     u8"wstrzymane");
 
-// Removes the text files a failed receive job gave their names, so the host
-// never imports documents whose tables stay to be read again.
-class TImportRollback {
- public:
-  void Wrote(const std::string& path) { FPaths.push_back(path); }
-  void Keep() { FPaths.clear(); }
-  ~TImportRollback() {
-    for (const std::string& path : FPaths) platform::DeleteFile(path);
-  }
-  TImportRollback() = default;
-  TImportRollback(const TImportRollback&) = delete;
-  TImportRollback& operator=(const TImportRollback&) = delete;
+// Every table a send job writes, in either layout.
+constexpr const char* kSendTables[] = {"klient.dbf", "towar.dbf", "dok_kre.dbf",
+                                       "kredyt.dbf", "info.dbf",  "asort.dbf",
+                                       "prod.dbf"};
 
- private:
-  std::vector<std::string> FPaths;
-};
+// A table a stopped send job was writing stays under its temporary name.
+void RemoveAbandonedTables() {
+  const std::string directory = DownloadDir();
+  for (const char* table : kSendTables) {
+    const std::string path =
+        TDBF::TemporaryPathOf(directory + platform::kPathDelimiter + table);
+    if (!platform::RemoveFile(path)) {
+      throw EBridgeError(std::string(kCannotRemove.view()) + path);
+    }
+  }
+}
 
 }  // namespace
 
@@ -51,27 +54,15 @@ void ReceiveJob() {
       timestamp, "dok.txt", older ? "dokument.dbf" : "dok_nagl.dbf");
   auto lines = std::make_unique<TTransDocPos>(
       *heads, timestamp, "poz.txt", older ? "poz_dok.dbf" : "dok_poz.dbf");
-  if (heads->UploadTableExists() && lines->UploadTableExists()) {
-    if (heads->ImportTextPending() || lines->ImportTextPending()) {
-      throw EBridgeError(kPendingImports.str());
+  {
+    TReceiveCommit receive(*heads, *lines);
+    receive.Recover(timestamp);
+    if (heads->UploadTableExists() && lines->UploadTableExists()) {
+      if (heads->ImportTextPending() || lines->ImportTextPending()) {
+        throw EBridgeError(kPendingImports.str());
+      }
+      receive.Run(timestamp);
     }
-    // Both text files stay under temporary names until both tables are
-    // converted and backed up. The host imports dok.txt as soon as it sees
-    // it, so poz.txt takes its name first; and no table goes before every
-    // copy is made, so a failure at any step leaves both tables in place for
-    // the next job and no text file behind.
-    heads->Receive(TTransManager::TCommitText::kLater);
-    lines->Receive(TTransManager::TCommitText::kLater);
-    heads->BackupUploadTable();
-    lines->BackupUploadTable();
-    TImportRollback rollback;
-    rollback.Wrote(lines->TextPath());
-    lines->CommitText();
-    rollback.Wrote(heads->TextPath());
-    heads->CommitText();
-    rollback.Keep();
-    heads->DeleteUploadTable();
-    lines->DeleteUploadTable();
   }
   lines.reset();
   heads.reset();
@@ -99,14 +90,25 @@ void SendJob() {
   auto groups0 =
       std::make_unique<TTransGrupy>(timestamp, "grkart2.txt", "prod.dbf", 0);
 
+  RemoveAbandonedTables();
   // Every old table goes before the first new one is written, so a job that
-  // fails half-way never leaves an old table beside the new ones.
-  information->DeleteDownloadTable();
-  goods->DeleteDownloadTable();
-  groups1->DeleteDownloadTable();
-  groups0->DeleteDownloadTable();
-  settlements->DeleteDownloadTable();
-  contractors->DeleteDownloadTable();
+  // fails half-way never leaves an old table beside the new ones. A table
+  // that stays would pass for today's: the job stops, after trying every
+  // table so that no other old one stays either.
+  std::string kept;
+  for (TTransManager* transfer : std::initializer_list<TTransManager*>{
+           information.get(), goods.get(), groups1.get(), groups0.get(),
+           settlements.get(), contractors.get()}) {
+    if (!transfer->DeleteDownloadTable() && kept.empty()) {
+      kept = transfer->DownloadTablePath();
+    }
+  }
+  if (kept.empty() && !platform::FlushDirectory(DownloadDir())) {
+    kept = DownloadDir();
+  }
+  if (!kept.empty()) {
+    throw EBridgeError(std::string(kCannotCreateFile.view()) + kept);
+  }
 
   contractors->Send();
   settlements->Send();

@@ -1,0 +1,77 @@
+// File faults for tests: operations that fail where a rule says, a crash
+// that freezes the disk at the Nth step that changes it, and a record of
+// every step the program took.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/FileFaults.h"
+
+namespace bridge::testing {
+
+struct TFileStep {
+  platform::TFileOp Op;
+  std::string Path;
+  std::string Second = {};  // the target of a rename or a copy
+  bool Existed = false;     // a removal: whether a file was there
+};
+
+class TFaultPlan final : public platform::TFileFaults {
+ public:
+  // Fails op on the paths that end in pathEnd, from the nth such step on
+  // (counted from 1), times times (0: from then on).
+  TFaultPlan& Fail(platform::TFileOp op, std::string pathEnd, int nth = 1,
+                   int times = 0);
+  // From the step-th step that changes the disk on, every operation fails:
+  // the disk stays as a crash right before that step leaves it, whatever
+  // the program does afterwards.
+  TFaultPlan& CrashAt(int step);
+  bool Crashed() const { return FCrashed; }
+  const std::vector<TFileStep>& Trace() const { return FTrace; }
+
+  bool Allow(platform::TFileOp op, std::string_view path,
+             std::string_view second) override;
+
+ private:
+  struct TRule {
+    platform::TFileOp Op;
+    std::string PathPart;
+    int Nth;
+    int Times;
+    int Seen = 0;
+  };
+  std::vector<TRule> FRules;
+  std::vector<TFileStep> FTrace;
+  int FCrashAt = 0;
+  int FDiskSteps = 0;
+  bool FCrashed = false;
+};
+
+// Installs a fault plan into the current system for one scope.
+class TScopedFaults {
+ public:
+  TScopedFaults();
+  ~TScopedFaults();
+  TScopedFaults(const TScopedFaults&) = delete;
+  TScopedFaults& operator=(const TScopedFaults&) = delete;
+  TFaultPlan* operator->() { return FPlan; }
+  TFaultPlan& operator*() { return *FPlan; }
+
+ private:
+  TFaultPlan* FPlan;
+};
+
+// What a trace shows that a power cut could undo: a file renamed into place
+// before its last bytes were flushed and the file closed, and a rename or
+// removal whose directory was never flushed afterwards. Empty when none.
+std::vector<std::string> UndurableSteps(const std::vector<TFileStep>& trace);
+// Whether the steps occur in the trace in this order, each matched by its
+// operation and by its paths ending as given; names the first one missing.
+::testing::AssertionResult InOrder(const std::vector<TFileStep>& trace,
+                                   const std::vector<TFileStep>& expected);
+
+}  // namespace bridge::testing

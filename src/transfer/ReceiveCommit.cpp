@@ -1,0 +1,142 @@
+#include "transfer/ReceiveCommit.h"
+
+#include <string_view>
+
+#include "app/Uglobal.h"
+#include "app/Umessages.h"
+#include "platform/EBridgeError.h"
+#include "platform/Files.h"
+#include "textfile/uZendorTextFileDef.h"
+
+namespace bridge {
+namespace {
+
+constexpr std::string_view kTakenSuffix = ".odebrany";
+
+[[noreturn]] void Raise(std::string_view message, std::string_view path) {
+  throw EBridgeError(std::string(message) + std::string(path));
+}
+
+// Whether a file is at the path; raises when that cannot be told, since a
+// taken table or a prepared file that is there but unseen would be lost.
+bool IsFile(const std::string& path) {
+  const auto kind = platform::ProbePath(path);
+  if (!kind) Raise(kReadFailed.view(), path);
+  return *kind == platform::TPathKind::kFile;
+}
+
+}  // namespace
+
+TReceiveCommit::TReceiveCommit(TTransManager& heads, TTransManager& lines)
+    : FHeadTransfer(heads), FLineTransfer(lines) {
+  const auto pairOf = [](const TTransManager& transfer) {
+    TPair pair;
+    pair.Upload = transfer.UploadTablePath();
+    pair.Taken = pair.Upload + std::string(kTakenSuffix);
+    pair.Import = transfer.ImportTextPath();
+    pair.Prepared = TZendorProFile::TemporaryPathOf(pair.Import);
+    return pair;
+  };
+  FHeads = pairOf(heads);
+  FLines = pairOf(lines);
+  FUploadDir = platform::ExtractFileDir(FHeads.Upload);
+  FImportDir = platform::ExtractFileDir(FHeads.Import);
+}
+
+TReceiveCommit::~TReceiveCommit() {
+  // Before the commit the prepared files are only a copy of what the tables
+  // hold; the next job removes what stays.
+  if (FPreparing) {
+    static_cast<void>(platform::RemoveFile(FHeads.Prepared));
+    static_cast<void>(platform::RemoveFile(FLines.Prepared));
+  }
+}
+
+void TReceiveCommit::Recover(TDateTime timestamp) {
+  if (IsFile(FLines.Taken)) {
+    Publish();
+    Archive(timestamp);
+    return;
+  }
+  if (IsFile(FHeads.Taken)) {
+    // Stopped between the two renames of the commit: the documents were
+    // never handed over, so the header table is put back to be read again.
+    if (!platform::RenameNoReplace(FHeads.Taken, FHeads.Upload) ||
+        !platform::FlushDirectory(FUploadDir)) {
+      Raise(kCannotCreateFile.view(), FHeads.Upload);
+    }
+  }
+  for (const TPair* pair : {&FHeads, &FLines}) {
+    if (!platform::RemoveFile(pair->Prepared)) {
+      Raise(kCannotRemove.view(), pair->Prepared);
+    }
+  }
+}
+
+void TReceiveCommit::Run(TDateTime timestamp) {
+  FPreparing = true;
+  // The line transfer reads what the header transfer collected.
+  FHeadTransfer.Receive(TTransManager::TTextOutcome::kPrepare);
+  FLineTransfer.Receive(TTransManager::TTextOutcome::kPrepare);
+  if (!platform::FlushDirectory(FImportDir)) {
+    Raise(kWriteFailed.view(), FHeads.Import);
+  }
+  Commit();
+  Publish();
+  Archive(timestamp);
+}
+
+void TReceiveCommit::Commit() {
+  // The header table's new name is durable before the line table's: with
+  // the line table taken and the header table not, the next job would take
+  // the documents for handed over while their header table waits to be
+  // read again.
+  const auto take = [this](const TPair& pair) {
+    return platform::RenameNoReplace(pair.Upload, pair.Taken) &&
+           platform::FlushDirectory(FUploadDir);
+  };
+  if (!take(FHeads)) {
+    if (platform::FileExists(FHeads.Taken)) {
+      static_cast<void>(platform::RenameNoReplace(FHeads.Taken, FHeads.Upload));
+    }
+    Raise(kCannotRemove.view(), FHeads.Upload);
+  }
+  if (!platform::RenameNoReplace(FLines.Upload, FLines.Taken)) {
+    // A header table that cannot get its name back here gets it from the
+    // next job.
+    static_cast<void>(platform::RenameNoReplace(FHeads.Taken, FHeads.Upload) &&
+                      platform::FlushDirectory(FUploadDir));
+    Raise(kCannotRemove.view(), FLines.Upload);
+  }
+  // Committed: the prepared files now hold the only text of documents that
+  // no job reads again.
+  FPreparing = false;
+  if (!platform::FlushDirectory(FUploadDir)) {
+    Raise(kCannotRemove.view(), FLines.Upload);
+  }
+}
+
+void TReceiveCommit::Publish() {
+  for (const TPair* pair : {&FLines, &FHeads}) {
+    if (!IsFile(pair->Prepared)) continue;
+    if (!platform::RenameFile(pair->Prepared, pair->Import) ||
+        !platform::FlushDirectory(FImportDir)) {
+      Raise(kWriteFailed.view(), pair->Import);
+    }
+  }
+}
+
+void TReceiveCommit::Archive(TDateTime timestamp) {
+  // Each deletion is durable before the next, so that a header table is
+  // never found taken without its line table.
+  for (const TPair* pair : {&FHeads, &FLines}) {
+    if (!IsFile(pair->Taken)) continue;
+    BackupFile(pair->Taken, timestamp, platform::ExtractFileName(pair->Upload));
+    if (!platform::RemoveFile(pair->Taken) ||
+        !platform::FlushDirectory(FUploadDir)) {
+      Raise(kCannotRemove.view(), pair->Taken);
+    }
+  }
+}
+
+}  // namespace bridge
