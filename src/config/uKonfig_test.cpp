@@ -223,17 +223,7 @@ TEST_F(ConfigFileTest, AFirstContactStoppedAnywhereIsCompletedByTheNext) {
   for (int step = 1;; ++step) {
     const std::string device = "N" + std::to_string(step);
     const std::string path = FDir / (device + "/forbook-bridge.cfg");
-    bool crashed = false;
-    {
-      testing::TScopedFaults faults;
-      faults->CrashAt(step);
-      try {
-        OpenDevice(device);
-      } catch (const EBridgeError&) {
-      }
-      crashed = faults->Crashed();
-    }
-    if (!crashed) break;
+    if (!testing::CrashesAt(step, [&] { OpenDevice(device); })) break;
     if (platform::FileExists(path)) {
       EXPECT_THAT(whole, StartsWith(ReadBytes(path))) << step;
       EXPECT_THAT(ReadBytes(path), StartsWith(ReadBytes(TemplatePath())));

@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/System.h"
 
@@ -55,6 +56,16 @@ TScopedFaults::TScopedFaults() {
 }
 
 TScopedFaults::~TScopedFaults() { platform::System().Faults.reset(); }
+
+bool CrashesAt(int step, const std::function<void()>& run) {
+  TScopedFaults faults;
+  faults->CrashAt(step);
+  try {
+    run();
+  } catch (const EBridgeError&) {
+  }
+  return faults->Crashed();
+}
 
 std::vector<std::string> UndurableSteps(const std::vector<TFileStep>& trace) {
   struct TWritten {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,11 @@ class TScopedFaults {
  private:
   TFaultPlan* FPlan;
 };
+
+// Runs a step of the program with the disk freezing at its step-th change,
+// as a crash there would leave it; an error the frozen disk causes ends the
+// step. True when the step got that far, false when it made fewer changes.
+bool CrashesAt(int step, const std::function<void()>& run);
 
 // What a trace shows that a power cut could undo: a file renamed into place
 // before its last bytes were flushed and the file closed, and a rename or

@@ -311,17 +311,7 @@ void CrashAtEveryStep(TJob job, int layout) {
     } else {
       WriteDocuments(device, layout);
     }
-    bool crashed = false;
-    {
-      TScopedFaults faults;
-      faults->CrashAt(step);
-      try {
-        RunJob(job);
-      } catch (const EBridgeError&) {
-      }
-      crashed = faults->Crashed();
-    }
-    if (!crashed) break;
+    if (!CrashesAt(step, [job] { RunJob(job); })) break;
     ++steps;
     THostImports imports;
     if (job == TJob::kSend) {
