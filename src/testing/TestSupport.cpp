@@ -115,6 +115,16 @@ std::vector<std::string> ListNames(const std::string& path) {
   return names;
 }
 
+std::map<std::string, std::string> FilesIn(const std::string& path) {
+  std::map<std::string, std::string> files;
+  for (const std::string& name : ListNames(path)) {
+    if (fs::is_regular_file(path + "/" + name)) {
+      files[name] = ReadBytes(path + "/" + name);
+    }
+  }
+  return files;
+}
+
 namespace {
 
 std::string Quoted(const std::string& text) {

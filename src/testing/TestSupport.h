@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,6 +48,8 @@ std::string Hex(std::string_view pairs);
                                      std::string_view expected);
 // Names of the entries of a directory, sorted.
 std::vector<std::string> ListNames(const std::string& path);
+// The files of a directory by name, with their bytes.
+std::map<std::string, std::string> FilesIn(const std::string& path);
 
 // Runs an executable with arguments, no display and no standard input, and
 // gives its exit status and what it wrote to standard error.

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,17 +48,6 @@ class TDevice {
     if (lineColumns.empty()) lineColumns = LineColumns(layout);
     WriteBytes(UploadPath(layout == 1 ? "poz_dok.dbf" : "dok_poz.dbf"),
                TableBytes(lineColumns, lines));
-  }
-  // The files of a directory by name, with their bytes.
-  static std::map<std::string, std::string> Contents(
-      const std::string& directory) {
-    std::map<std::string, std::string> files;
-    for (const std::string& name : ListNames(directory)) {
-      if (platform::FileExists(directory + "/" + name)) {
-        files[name] = ReadBytes(directory + "/" + name);
-      }
-    }
-    return files;
   }
   std::string DownloadPath(std::string_view name) {
     return DownloadDir() + "/" + std::string(name);

@@ -47,9 +47,18 @@ void HostImports(TDevice& device, THostImports& imports) {
   std::filesystem::remove(poz);
 }
 
-// Two documents of layout 1 or 2, one of them with a deleted line.
-void WriteDocuments(TDevice& device, int layout) {
+// The device's files before a job: the host's export and yesterday's
+// tables, or two documents uploaded, one of them with a deleted line.
+void Arrange(TDevice& device, TJob job, int layout, const TFiles& tables = {}) {
+  device.Config().SetValue("WERSJA", layout == 1 ? "1.7.0" : "1.8.0");
   device.Config().SetValue("BACKUP", "1");
+  if (job == TJob::kSend) {
+    device.WriteSampleExport();
+    for (const auto& [name, bytes] : tables) {
+      WriteBytes(device.DownloadPath(name), bytes);
+    }
+    return;
+  }
   device.WriteUploads(layout,
                       {Head(layout), Head(layout, {{"numer", "13/2005"}})},
                       {Line(layout), Line(layout, {}, true),
@@ -65,17 +74,11 @@ struct TReference {
 
 TReference ReferenceOf(TJob job, int layout) {
   TDevice device;
+  Arrange(device, job, layout);
+  RunJob(job);
   TReference reference;
-  if (job == TJob::kSend) {
-    device.Config().SetValue("WERSJA", layout == 1 ? "1.7.0" : "1.8.0");
-    device.WriteSampleExport();
-    SendJob();
-    reference.Tables = TDevice::Contents(DownloadDir());
-  } else {
-    WriteDocuments(device, layout);
-    ReceiveJob();
-    HostImports(device, reference.Imports);
-  }
+  reference.Tables = FilesIn(DownloadDir());
+  HostImports(device, reference.Imports);
   return reference;
 }
 
@@ -87,7 +90,7 @@ void ExpectRecovered(TDevice& device, TJob job, const TReference& reference,
   HostImports(device, imports);
   ASSERT_NO_THROW(RunJob(job));
   if (job == TJob::kSend) {
-    EXPECT_EQ(TDevice::Contents(DownloadDir()), reference.Tables);
+    EXPECT_EQ(FilesIn(DownloadDir()), reference.Tables);
     return;
   }
   HostImports(device, imports);
@@ -96,172 +99,96 @@ void ExpectRecovered(TDevice& device, TJob job, const TReference& reference,
   EXPECT_THAT(ListNames(ImportDir()), IsEmpty());
 }
 
-std::string Text(std::u8string_view polish, const std::string& path) {
-  return platform::Utf8ToCp1250(std::string(polish.begin(), polish.end())) +
-         path;
+// "Download/x", "Upload/x", "Import/x" or "Eksport/x" as the device's path.
+std::string PathOf(std::string_view where) {
+  const std::size_t slash = where.find('/');
+  const std::string_view side = where.substr(0, slash);
+  const std::string directory = side == "Download" ? DownloadDir()
+                                : side == "Upload" ? UploadDir()
+                                : side == "Import" ? ImportDir()
+                                                   : ExportDir();
+  return slash == std::string_view::npos
+             ? directory
+             : directory + std::string(where.substr(slash));
 }
+
+// A fault that the next job no longer meets: a step that fails once. Or one
+// that stays in the way: a directory where a file goes, a cut-short upload.
+enum class TInTheWay { kNothing, kDirectory, kCutShort };
 
 struct TFaultCase {
   const char* Name;
   TJob Job;
-  // Puts the fault in place: a rule of the plan, or a file in the way that
-  // stays for the next job too (then Lasting).
-  std::function<void(TDevice&, TFaultPlan&)> Arrange;
-  std::function<std::string(TDevice&)> Message;
-  // The directory that shows what the failed job left, and what it holds.
-  std::function<std::string()> Directory;
+  TFileOp Op;
+  const char* Step;  // the step's path ends so, or the path in the way
+  int Nth;
+  TInTheWay Way;
+  std::u8string_view Message;  // followed by the path of Subject
+  const char* Subject;
+  const char* Directory;  // and what the failed job leaves there
   std::vector<std::string> Left;
-  bool Lasting = false;
+  std::u8string_view Tail = {};  // after the path
 };
 
-std::string Download() { return DownloadDir(); }
-std::string Upload() { return UploadDir(); }
-std::string Import() { return ImportDir(); }
+std::string Cp1250Of(std::u8string_view text) {
+  return platform::Utf8ToCp1250(std::string(text.begin(), text.end()));
+}
 
+using enum TFileOp;
+using enum TInTheWay;
+const std::vector<std::string> kFourTables = {"asort.dbf", "dok_kre.dbf",
+                                              "klient.dbf", "prod.dbf"};
+const std::vector<std::string> kUploads = {"dokument.dbf", "poz_dok.dbf"};
+constexpr auto kCannotCreate = u8"Nie można utworzyć pliku: ";
+constexpr auto kCannotRead = u8"Nie udało się odczytać pliku ";
+constexpr auto kCannotWrite = u8"Nie udało się zapisać pliku ";
+constexpr auto kCannotRemove = u8"Nie można usunąć pliku: ";
+
+// clang-format off
 const TFaultCase kFaultCases[] = {
-    {"the disk fills while a table is written",
-     TJob::kSend,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kWrite, "/towar.dbf.tmp", 2);
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie można utworzyć pliku: ", d.DownloadPath("towar.dbf"));
-     },
-     Download,
-     {"asort.dbf", "dok_kre.dbf", "klient.dbf", "prod.dbf"}},
-    {"an old table is locked",
-     TJob::kSend,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kRemove, "/towar.dbf", 1, 1);
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie można utworzyć pliku: ", d.DownloadPath("towar.dbf"));
-     },
-     Download,
-     {"towar.dbf"}},
-    {"a directory has a table's name",
-     TJob::kSend,
-     [](TDevice& d, TFaultPlan&) {
-       std::filesystem::remove(d.DownloadPath("klient.dbf"));
-       ASSERT_TRUE(platform::CreateDir(d.DownloadPath("klient.dbf")));
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie można utworzyć pliku: ",
-                   d.DownloadPath("klient.dbf"));
-     },
-     Download,
-     {"klient.dbf"},
-     /*Lasting=*/true},
-    {"the export directory cannot be read",
-     TJob::kSend,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kProbe, "/Eksport/kontrahent.txt", 1, 1);
-     },
-     [](TDevice&) {
-       return Text(u8"Nie udało się odczytać pliku ",
-                   ExportDir() + "/kontrahent.txt");
-     },
-     Download,
-     {}},
-    {"a host file fails to read",
-     TJob::kSend,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kRead, "/kartoteka.txt", 1, 1);
-     },
-     [](TDevice&) {
-       return Text(u8"Nie udało się odczytać pliku ",
-                   ExportDir() + "/kartoteka.txt");
-     },
-     Download,
-     {"asort.dbf", "dok_kre.dbf", "klient.dbf", "prod.dbf"}},
-    {"the import directory is not writable",
-     TJob::kReceive,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kCreate, "/dok.txt.tmp", 1, 1);
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie udało się zapisać pliku ", d.ImportPath("dok.txt"));
-     },
-     Upload,
-     {"dokument.dbf", "poz_dok.dbf"}},
-    {"poz.txt is a directory",
-     TJob::kReceive,
-     [](TDevice& d, TFaultPlan&) {
-       ASSERT_TRUE(platform::CreateDir(d.ImportPath("poz.txt")));
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie udało się zapisać pliku ", d.ImportPath("poz.txt"));
-     },
-     Import,
-     {"poz.txt"},
-     /*Lasting=*/true},
-    {"an upload is locked by the device's synchronisation",
-     TJob::kReceive,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kRename, "/poz_dok.dbf", 1, 1);
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie można usunąć pliku: ", d.UploadPath("poz_dok.dbf"));
-     },
-     Upload,
-     {"dokument.dbf", "poz_dok.dbf"}},
-    {"dok.txt cannot take its name",
-     TJob::kReceive,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kRename, "/dok.txt.tmp", 1, 1);
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie udało się zapisać pliku ", d.ImportPath("dok.txt"));
-     },
-     Import,
-     {"dok.txt.tmp", "poz.txt"}},
-    {"a received table cannot be deleted",
-     TJob::kReceive,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kRemove, "/dokument.dbf.odebrany", 1, 1);
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie można usunąć pliku: ",
-                   d.UploadPath("dokument.dbf.odebrany"));
-     },
-     Upload,
-     {"backup", "dokument.dbf.odebrany", "poz_dok.dbf.odebrany"}},
-    {"the backup copy fails",
-     TJob::kReceive,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kCopy, "/dokument.dbf.odebrany", 1, 1);
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie udało się utworzyć kopii pliku ",
-                   d.UploadPath("dokument.dbf.odebrany")) +
-              Text(u8" Błąd nr :", "5");
-     },
-     Import,
-     {"dok.txt", "poz.txt"}},
-    {"an upload was cut short",
-     TJob::kReceive,
-     [](TDevice& d, TFaultPlan&) {
-       const std::string path = d.UploadPath("dokument.dbf");
-       std::filesystem::resize_file(path, std::filesystem::file_size(path) - 9);
-     },
-     [](TDevice& d) {
-       return Text(u8"Plik jest niekompletny: ", d.UploadPath("dokument.dbf"));
-     },
-     Upload,
-     {"dokument.dbf", "poz_dok.dbf"},
-     /*Lasting=*/true},
-    {"an upload fails to read",
-     TJob::kReceive,
-     [](TDevice&, TFaultPlan& plan) {
-       plan.Fail(TFileOp::kRead, "/poz_dok.dbf", 1, 1);
-     },
-     [](TDevice& d) {
-       return Text(u8"Nie udało się odczytać pliku ",
-                   d.UploadPath("poz_dok.dbf"));
-     },
-     Upload,
-     {"dokument.dbf", "poz_dok.dbf"}},
+  {"the disk fills while a table is written", TJob::kSend,
+   kWrite, "/towar.dbf.tmp", 2, kNothing,
+   kCannotCreate, "Download/towar.dbf", "Download", kFourTables},
+  {"an old table is locked", TJob::kSend,
+   kRemove, "/towar.dbf", 1, kNothing,
+   kCannotCreate, "Download/towar.dbf", "Download", {"towar.dbf"}},
+  {"a directory has a table's name", TJob::kSend,
+   kRemove, "Download/klient.dbf", 0, kDirectory,
+   kCannotCreate, "Download/klient.dbf", "Download", {"klient.dbf"}},
+  {"the export directory cannot be read", TJob::kSend,
+   kProbe, "/Eksport/kontrahent.txt", 1, kNothing,
+   kCannotRead, "Eksport/kontrahent.txt", "Download", {}},
+  {"a host file fails to read", TJob::kSend,
+   kRead, "/kartoteka.txt", 1, kNothing,
+   kCannotRead, "Eksport/kartoteka.txt", "Download", kFourTables},
+  {"the import directory is not writable", TJob::kReceive,
+   kCreate, "/dok.txt.tmp", 1, kNothing,
+   kCannotWrite, "Import/dok.txt", "Upload", kUploads},
+  {"poz.txt is a directory", TJob::kReceive,
+   kCreate, "Import/poz.txt", 0, kDirectory,
+   kCannotWrite, "Import/poz.txt", "Import", {"poz.txt"}},
+  {"an upload is locked by the device's synchronisation", TJob::kReceive,
+   kRename, "/poz_dok.dbf", 1, kNothing,
+   kCannotRemove, "Upload/poz_dok.dbf", "Upload", kUploads},
+  {"dok.txt cannot take its name", TJob::kReceive,
+   kRename, "/dok.txt.tmp", 1, kNothing,
+   kCannotWrite, "Import/dok.txt", "Import", {"dok.txt.tmp", "poz.txt"}},
+  {"a received table cannot be deleted", TJob::kReceive,
+   kRemove, "/dokument.dbf.odebrany", 1, kNothing,
+   kCannotRemove, "Upload/dokument.dbf.odebrany", "Upload",
+   {"backup", "dokument.dbf.odebrany", "poz_dok.dbf.odebrany"}},
+  {"the backup copy fails", TJob::kReceive,
+   kCopy, "/dokument.dbf.odebrany", 1, kNothing,
+   u8"Nie udało się utworzyć kopii pliku ", "Upload/dokument.dbf.odebrany",
+   "Import", {"dok.txt", "poz.txt"}, u8" Błąd nr :5"},
+  {"an upload was cut short", TJob::kReceive,
+   kOpen, "Upload/dokument.dbf", 0, kCutShort,
+   u8"Plik jest niekompletny: ", "Upload/dokument.dbf", "Upload", kUploads},
+  {"an upload fails to read", TJob::kReceive,
+   kRead, "/poz_dok.dbf", 1, kNothing,
+   kCannotRead, "Upload/poz_dok.dbf", "Upload", kUploads},
 };
+// clang-format on
 
 TEST(JobFaults, EachEndsWithItsMessageAndTheNextJobFinishes) {
   const TReference send = ReferenceOf(TJob::kSend, 1);
@@ -269,23 +196,27 @@ TEST(JobFaults, EachEndsWithItsMessageAndTheNextJobFinishes) {
   for (const TFaultCase& fault : kFaultCases) {
     SCOPED_TRACE(fault.Name);
     TDevice device;
-    if (fault.Job == TJob::kSend) {
-      device.WriteSampleExport();
-      for (const auto& [name, bytes] : send.Tables) {
-        WriteBytes(device.DownloadPath(name), "yesterday's " + name);
-      }
-    } else {
-      WriteDocuments(device, 1);
+    Arrange(device, fault.Job, 1, send.Tables);
+    if (fault.Way == kDirectory) {
+      std::filesystem::remove(PathOf(fault.Step));
+      ASSERT_TRUE(platform::CreateDir(PathOf(fault.Step)));
+    } else if (fault.Way == kCutShort) {
+      std::filesystem::resize_file(
+          PathOf(fault.Step),
+          std::filesystem::file_size(PathOf(fault.Step)) - 9);
     }
+    const std::string message =
+        Cp1250Of(fault.Message) + PathOf(fault.Subject) + Cp1250Of(fault.Tail);
     {
       TScopedFaults faults;
-      fault.Arrange(device, *faults);
-      EXPECT_THAT([&] { RunJob(fault.Job); },
-                  ::testing::ThrowsMessage<EBridgeError>(
-                      ::testing::StrEq(fault.Message(device))));
+      if (fault.Way == kNothing)
+        faults->Fail(fault.Op, fault.Step, fault.Nth, 1);
+      EXPECT_THAT(
+          [&] { RunJob(fault.Job); },
+          ::testing::ThrowsMessage<EBridgeError>(::testing::StrEq(message)));
     }
-    EXPECT_EQ(ListNames(fault.Directory()), fault.Left);
-    if (!fault.Lasting) {
+    EXPECT_EQ(ListNames(PathOf(fault.Directory)), fault.Left);
+    if (fault.Way == kNothing) {
       ExpectRecovered(device, fault.Job,
                       fault.Job == TJob::kSend ? send : receive);
     }
@@ -302,21 +233,13 @@ void CrashAtEveryStep(TJob job, int layout) {
     SCOPED_TRACE("layout " + std::to_string(layout) + ", crash at step " +
                  std::to_string(step));
     TDevice device;
-    if (job == TJob::kSend) {
-      device.Config().SetValue("WERSJA", layout == 1 ? "1.7.0" : "1.8.0");
-      device.WriteSampleExport();
-      for (const auto& [name, bytes] : reference.Tables) {
-        WriteBytes(device.DownloadPath(name), bytes);
-      }
-    } else {
-      WriteDocuments(device, layout);
-    }
+    Arrange(device, job, layout, reference.Tables);
     if (!CrashesAt(step, [job] { RunJob(job); })) break;
     ++steps;
     THostImports imports;
     if (job == TJob::kSend) {
       // A device may fetch its tables right now: each is whole, or absent.
-      for (const auto& [name, bytes] : TDevice::Contents(DownloadDir())) {
+      for (const auto& [name, bytes] : FilesIn(DownloadDir())) {
         if (!name.ends_with(".tmp")) {
           EXPECT_EQ(bytes, reference.Tables.at(name)) << name;
         }
@@ -348,14 +271,13 @@ TEST(JobPowerCut, WhatTheJobsPublishIsDurableInTheirOrder) {
   for (const int layout : {1, 2}) {
     SCOPED_TRACE(layout);
     TDevice device;
-    device.Config().SetValue("WERSJA", layout == 1 ? "1.7.0" : "1.8.0");
-    device.WriteSampleExport();
+    Arrange(device, TJob::kSend, layout);
     TScopedFaults faults;
     SendJob();
     EXPECT_THAT(UndurableSteps(faults->Trace()), IsEmpty());
   }
   TDevice device;
-  WriteDocuments(device, 1);
+  Arrange(device, TJob::kReceive, 1);
   TScopedFaults faults;
   ReceiveJob();
   EXPECT_THAT(UndurableSteps(faults->Trace()), IsEmpty());
