@@ -26,11 +26,14 @@ std::string DeviceSideDir(std::string_view side) {
   return ExcludeTrailingBackslash(path);
 }
 
+std::string HostSidePath(std::string_view side) {
+  return ExcludeTrailingBackslash(ConfigFile().ExeDir()) + kDelimiter +
+         ConfigFile().DeviceName() + kDelimiter + std::string(side);
+}
+
 std::string HostSideDir(std::string_view side) {
-  std::string path = ExcludeTrailingBackslash(ConfigFile().ExeDir()) +
-                     kDelimiter + ConfigFile().DeviceName();
-  EnsureDir(path);
-  path += kDelimiter + std::string(side);
+  const std::string path = HostSidePath(side);
+  EnsureDir(platform::ExtractFileDir(path));
   EnsureDir(path);
   return ExcludeTrailingBackslash(path);
 }
@@ -57,6 +60,7 @@ void EnsureDir(std::string_view path) {
 std::string DownloadDir() { return DeviceSideDir("Download"); }
 std::string UploadDir() { return DeviceSideDir("Upload"); }
 std::string ImportDir() { return HostSideDir("Import"); }
+std::string ImportDirPath() { return HostSidePath("Import"); }
 std::string ExportDir() { return HostSideDir("Eksport"); }
 
 std::string ExcludeTrailingBackslash(std::string_view path) {

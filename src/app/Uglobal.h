@@ -21,6 +21,8 @@ std::string DownloadDir();
 std::string UploadDir();
 // <program directory>/<device>/Import.
 std::string ImportDir();
+// The same path, without making the directory.
+std::string ImportDirPath();
 // <program directory>/<device>/Eksport.
 std::string ExportDir();
 // The path without one final delimiter, if it has one.

@@ -29,11 +29,13 @@ bool IsFile(const std::string& path) {
 
 TReceiveCommit::TReceiveCommit(TTransManager& heads, TTransManager& lines)
     : FHeadTransfer(heads), FLineTransfer(lines) {
+  // The import directory is made only by a receive that writes into it.
   const auto pairOf = [](const TTransManager& transfer) {
     TPair pair;
     pair.Upload = transfer.UploadTablePath();
     pair.Taken = pair.Upload + std::string(kTakenSuffix);
-    pair.Import = transfer.ImportTextPath();
+    pair.Import =
+        ImportDirPath() + platform::kPathDelimiter + transfer.TextName();
     pair.Prepared = TZendorProFile::TemporaryPathOf(pair.Import);
     return pair;
   };
