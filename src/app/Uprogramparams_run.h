@@ -24,7 +24,8 @@ void RunSelectedMode();
 int RunProgram();
 // What the process does: locks the command-line device, creates its
 // configuration, then RunProgram, holding the lock to the end of a job. An
-// error of start-up is shown like any other.
+// error of start-up is shown like any other. "--help", "-h", "/?" and
+// "--version" as the first argument only print the usage or the version.
 int StartProgram();
 
 }  // namespace bridge

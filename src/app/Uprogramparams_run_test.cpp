@@ -100,6 +100,33 @@ TEST_F(WholeProgram, FirstRunCreatesTheDeviceConfigurationFromDefaults) {
             ReadBytes(FDir / "forbook-bridge.cfg"));
 }
 
+TEST_F(WholeProgram, TheInstalledTemplateSeedsEveryNewDevice) {
+  const std::string installed = ReadBytes(FORBOOK_TEMPLATE_CFG);
+  testing::WriteBytes(FDir / "forbook-bridge.cfg", installed);
+  ASSERT_EQ(RunExecutable(FExe, {"RW:E", "KU:12"}).Status, 1);  // no display
+  const std::string device = ReadBytes(FDir / "12/forbook-bridge.cfg");
+  EXPECT_THAT(device, ::testing::StartsWith(installed));
+  EXPECT_THAT(device, HasSubstr("\r\nKATALOG=/srv/forbook\r\n"));
+  // The other keys follow the template's last one.
+  EXPECT_THAT(device, HasSubstr("\r\nNR_KONTA=\r\nNR_FK=0\r\n"));
+  EXPECT_THAT(device, ::testing::EndsWith("WYMUS_ROZL=\r\n"));
+}
+
+TEST_F(WholeProgram, AnswersHelpAndVersionWithoutTouchingAnything) {
+  for (const char* question : {"--help", "-h", "/?"}) {
+    const auto result = RunExecutable(FExe, {question, "KU:12"});
+    EXPECT_EQ(result.Status, 0) << question;
+    EXPECT_THAT(result.Stdout,
+                HasSubstr(U8(u8"forbook-bridge RW:O KU:<urządzenie>")));
+    EXPECT_THAT(result.Stderr, IsEmpty());
+  }
+  const auto result = RunExecutable(FExe, {"--version"});
+  EXPECT_EQ(result.Status, 0);
+  EXPECT_THAT(result.Stdout, ::testing::MatchesRegex(
+                                 "forbook-bridge [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+  EXPECT_THAT(ListNames(FDir.Str()), ElementsAre("forbook-bridge"));
+}
+
 TEST_F(WholeProgram, AStartUpErrorIsShownAndEndsWithStatusOne) {
   const auto result = RunExecutable(FExe, {"RW:O", "KU:../x"});
   EXPECT_EQ(result.Status, 1);

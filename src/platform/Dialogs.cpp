@@ -28,6 +28,12 @@ void TConsoleMessageBoxes::ShowInformation(std::string_view text) {
   WriteLineToStderr(text);
 }
 
+void PrintText(std::string_view text) {
+  const std::string bytes = Cp1250ToUtf8(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
 bool TConsoleMessageBoxes::AskYesNo(std::string_view text) {
   if (::isatty(STDIN_FILENO) == 0) return false;
   const std::string prompt =

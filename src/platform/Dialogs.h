@@ -29,4 +29,8 @@ class TConsoleMessageBoxes final : public TMessageBoxes {
   void ShowInformation(std::string_view text) override;
 };
 
+// Writes Windows-1250 text to standard output, in the encoding of the
+// screen.
+void PrintText(std::string_view text);
+
 }  // namespace bridge::platform

@@ -4,7 +4,9 @@
 //   forbook-dbfshow [-n N|all] TABLE.dbf...      fields, record count and the
 //                                                first N records (default 5)
 //   forbook-dbfshow --text [-n N|all] FILE.txt... the first N lines, values
-//                                                shown as "a | b | c"
+//                                                shown as "a | b | c"; the
+//                                                host's dok.txt and poz.txt
+//                                                value by field name
 //
 // Tables are read with the program's own engine, so what this shows is what
 // a receive job would read; text files are shown byte for byte, converted
@@ -24,6 +26,8 @@
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/System.h"
+#include "textfile/uZendorTextFileDef.h"
+#include "transfer/Utransdokumenty.h"
 
 namespace {
 
@@ -95,6 +99,27 @@ std::optional<TOptions> ParseArguments(int argc, char** argv) {
   return options;
 }
 
+// " (showing N)" when fewer than all are shown.
+std::string Showing(std::size_t count, std::size_t all) {
+  return count < all ? " (showing " + std::to_string(count) + ")" : "";
+}
+
+// The field names of the import files the receive job writes, in the order
+// of their values; none for other files.
+std::vector<std::string> ImportFieldNames(const std::string& utf8Path) {
+  const std::string name = platform::ExtractFileName(utf8Path);
+  std::vector<std::string> lines;
+  if (name == "dok.txt") lines = bridge::DocHeadDefinitionLines();
+  if (name == "poz.txt") lines = bridge::DocPosDefinitionLines();
+  bridge::TTextFileDef definition;
+  definition.LoadDefinitions(lines);
+  std::vector<std::string> names;
+  for (std::int32_t i = 0; i < definition.Count(); ++i) {
+    names.push_back(definition.Item(i)->Name());
+  }
+  return names;
+}
+
 bool ShowTable(const std::string& utf8Path, std::size_t count) {
   const std::string path = platform::Utf8ToCp1250(utf8Path);
   TDBF table;
@@ -109,7 +134,8 @@ bool ShowTable(const std::string& utf8Path, std::size_t count) {
   }
 
   PrintLine(utf8Path + ": " + std::to_string(fields.Count()) + " fields, " +
-            std::to_string(table.RecordCount()) + " records");
+            std::to_string(table.RecordCount()) + " records" +
+            Showing(count, static_cast<std::size_t>(table.RecordCount())));
   PrintLine("   #  " + PadRight("name", nameWidth) + "  type  len  dec");
   std::size_t number = 0;
   for (const auto& field : fields) {
@@ -165,24 +191,41 @@ bool ShowText(const std::string& utf8Path, std::size_t count) {
     return false;
   }
   const auto lines = SplitLines(*bytes);
-  PrintLine(utf8Path + ": " + std::to_string(lines.size()) + " lines");
+  const std::vector<std::string> names = ImportFieldNames(utf8Path);
+  PrintLine(utf8Path + ": " + std::to_string(lines.size()) + " lines" +
+            Showing(count, lines.size()) +
+            (names.empty() ? "" : ", values by the host's field names"));
+  std::size_t nameWidth = 4;
+  for (const std::string& name : names) {
+    nameWidth = std::max(nameWidth, name.size());
+  }
   std::size_t number = 0;
   for (const std::string_view line : lines) {
     if (number == count) break;
     ++number;
-    std::string shown;
-    std::size_t values = 1;
-    for (const char c : line) {
-      if (c == '\t') {
-        shown += " | ";
-        ++values;
-      } else {
-        shown += c;
+    std::vector<std::string_view> values;
+    for (std::size_t start = 0;;) {
+      const std::size_t tab = line.find('\t', start);
+      values.push_back(line.substr(start, tab - start));
+      if (tab == std::string_view::npos) break;
+      start = tab + 1;
+    }
+    if (!names.empty()) {
+      PrintLine("line " + std::to_string(number) + ":");
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::string name = i < names.size() ? names[i] : "?";
+        PrintLine("  " + PadRight(name, nameWidth) + " = " + Utf8(values[i]));
       }
+      continue;
+    }
+    std::string shown;
+    for (const std::string_view value : values) {
+      if (!shown.empty()) shown += " | ";
+      shown += value;
     }
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "%5d [%zu] ", static_cast<int>(number),
-                  values);
+                  values.size());
     PrintLine(prefix + Utf8(shown));
   }
   return true;
