@@ -64,7 +64,9 @@ std::string ImportDirPath() { return HostSidePath("Import"); }
 std::string ExportDir() { return HostSideDir("Eksport"); }
 
 std::string ExcludeTrailingBackslash(std::string_view path) {
-  if (!path.empty() && path.back() == kDelimiter) path.remove_suffix(1);
+  if (!path.empty() && platform::IsPathDelimiter(path.back())) {
+    path.remove_suffix(1);
+  }
   return std::string(path);
 }
 

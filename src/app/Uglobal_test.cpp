@@ -11,6 +11,7 @@ namespace bridge {
 namespace {
 
 using ::testing::ElementsAre;
+using testing::Join;
 using testing::ListNames;
 using testing::ReadBytes;
 using ::testing::StrEq;
@@ -33,17 +34,17 @@ class ExchangeDirs : public ::testing::Test {
 };
 
 TEST_F(ExchangeDirs, DeviceSideIsBelowTheDataDirectoryPadded) {
-  EXPECT_EQ(DownloadDir(), FData.Str() + "/Download/00000007");
-  EXPECT_EQ(UploadDir(), FData.Str() + "/Upload/00000007");
-  EXPECT_TRUE(platform::DirectoryExists(FData.Str() + "/Upload/00000007"));
+  EXPECT_EQ(DownloadDir(), Join(FData.Str(), "Download/00000007"));
+  EXPECT_EQ(UploadDir(), Join(FData.Str(), "Upload/00000007"));
+  EXPECT_TRUE(platform::DirectoryExists(Join(FData.Str(), "Upload/00000007")));
   FConfig.Get().SetValue("KATALOG", FData.Str() + "/");
-  EXPECT_EQ(DownloadDir(), FData.Str() + "/Download/00000007");
+  EXPECT_EQ(DownloadDir(), Join(FData.Str(), "Download/00000007"));
 }
 
 TEST_F(ExchangeDirs, HostSideIsBelowTheProgramDirectory) {
-  EXPECT_EQ(ExportDir(), FProgram.Str() + "/7/Eksport");
-  EXPECT_EQ(ImportDir(), FProgram.Str() + "/7/Import");
-  EXPECT_THAT(ListNames(FProgram.Str() + "/7"),
+  EXPECT_EQ(ExportDir(), Join(FProgram.Str(), "7/Eksport"));
+  EXPECT_EQ(ImportDir(), Join(FProgram.Str(), "7/Import"));
+  EXPECT_THAT(ListNames(Join(FProgram.Str(), "7")),
               ElementsAre("Eksport", "Import", "forbook-bridge.cfg"));
 }
 
@@ -51,7 +52,7 @@ TEST_F(ExchangeDirs, CatalogMustBeNamedAndItsParentMustExist) {
   FConfig.Get().SetValue("KATALOG", "  ");
   EXPECT_THAT([] { DownloadDir(); },
               ThrowsMessage<EBridgeError>(StrEq("Nie podano nazwy katalogu")));
-  const std::string deep = FData.Str() + "/missing/forbook";
+  const std::string deep = Join(FData.Str(), "missing/forbook");
   FConfig.Get().SetValue("KATALOG", deep);
   EXPECT_THAT([] { UploadDir(); },
               ThrowsMessage<EBridgeError>(
@@ -64,9 +65,11 @@ class EmptyDeviceDirs : public ExchangeDirs {
 };
 
 TEST_F(EmptyDeviceDirs, DoubleTheDelimiterAndStayDirectlyBelow) {
-  EXPECT_EQ(ImportDir(), FProgram.Str() + "//Import");
-  EXPECT_TRUE(platform::DirectoryExists(FProgram.Str() + "/Import"));
-  EXPECT_EQ(DownloadDir(), FData.Str() + "/Download/00000000");
+  EXPECT_EQ(
+      ImportDir(),
+      FProgram.Str() + std::string(2, platform::kPathDelimiter) + "Import");
+  EXPECT_TRUE(platform::DirectoryExists(Join(FProgram.Str(), "Import")));
+  EXPECT_EQ(DownloadDir(), Join(FData.Str(), "Download/00000000"));
 }
 
 TEST(DirectoryHelpers, PadAndStripOneDelimiter) {

@@ -49,7 +49,7 @@ TEST(ParameterCatalogue, HoldsSeventyParametersInOrderWithDefaults) {
   const TRecParams params;
   ASSERT_EQ(params.Count(), 70u);
   EXPECT_EQ(params.Item(0)->Key, "KATALOG");
-  EXPECT_EQ(params.Item(0)->Value, "/srv/forbook");
+  EXPECT_EQ(params.Item(0)->Value, testing::kDefaultCatalog);
   EXPECT_EQ(params.Item(1)->Key, "WERSJA");
   EXPECT_EQ(params.Item(1)->Value, "1.7.0");
   EXPECT_EQ(params.Item(10)->Description, "Maksymalny % rabatu na pozycji ");
@@ -87,8 +87,9 @@ TEST_F(ConfigFileTest, WithoutTemplateWritesDefaultsToTemplateAndDevice) {
   const auto config = OpenDevice("12");
   const std::string device = ReadBytes(FDir / "12/forbook-bridge.cfg");
   EXPECT_EQ(ReadBytes(TemplatePath()), device);
-  EXPECT_THAT(device, StartsWith("[MAIN]\r\nKATALOG=/srv/forbook\r\n"
-                                 "WERSJA=1.7.0\r\nNR_FK=0\r\n"));
+  EXPECT_THAT(device, StartsWith("[MAIN]\r\nKATALOG=" +
+                                 std::string(testing::kDefaultCatalog) +
+                                 "\r\nWERSJA=1.7.0\r\nNR_FK=0\r\n"));
   const std::vector<std::string> keys = KeysOf(device);
   ASSERT_EQ(keys.size(), 70u);
   const TRecParams params;
@@ -106,8 +107,9 @@ TEST_F(ConfigFileTest, NewDeviceCopiesTemplateAndAppendsMissingKeys) {
   EXPECT_EQ(config->DeviceName(), "7");
   EXPECT_EQ(config->GetValue("NR_FK"), "41");
   const std::string device = ReadBytes(FDir / "7/forbook-bridge.cfg");
-  EXPECT_THAT(device, StartsWith("[MAIN]\r\nNR_FK=41\r\nOWN=kept\r\n"
-                                 "KATALOG=/srv/forbook\r\n"));
+  EXPECT_THAT(device,
+              StartsWith("[MAIN]\r\nNR_FK=41\r\nOWN=kept\r\nKATALOG=" +
+                         std::string(testing::kDefaultCatalog) + "\r\n"));
   EXPECT_NE(device.find("WYMUS_ROZL=\r\n[FOREIGN]\r\nA=B\r\n"),
             std::string::npos);
   EXPECT_EQ(KeysOf(device).size(), 72u);  // 70, OWN and A

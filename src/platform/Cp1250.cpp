@@ -75,4 +75,38 @@ std::string Cp1250ToUtf8(std::string_view text) {
   return out;
 }
 
+std::u16string Cp1250ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out.push_back(static_cast<char16_t>(byte));
+      continue;
+    }
+    const char16_t cp = cp1250_detail::kHighHalf[byte - 0x80u];
+    out.push_back(cp == 0 ? u'?' : cp);
+  }
+  return out;
+}
+
+std::string Utf16ToCp1250(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    // A pair of surrogates is one character, and none the code page has.
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
+        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      ++i;
+      out.push_back('?');
+      continue;
+    }
+    const int byte = cp1250_detail::ByteOf(unit);
+    out.push_back(
+        byte < 0 ? '?' : static_cast<char>(static_cast<unsigned char>(byte)));
+  }
+  return out;
+}
+
 }  // namespace bridge::platform

@@ -101,6 +101,9 @@ std::string Utf8ToCp1250(std::string_view utf8);
 // Windows-1250 to UTF-8 for the operating system; the five bytes without a
 // character become "?".
 std::string Cp1250ToUtf8(std::string_view text);
+// The same for UTF-16, the encoding of the Windows API.
+std::u16string Cp1250ToUtf16(std::string_view text);
+std::string Utf16ToCp1250(std::u16string_view text);
 
 }  // namespace platform
 }  // namespace bridge

@@ -28,6 +28,11 @@ TEST(Cp1250Boundary, ConvertsBothWaysAndMarksWhatTheCodePageLacks) {
                          "a"),
             "?a");                            // not UTF-8
   EXPECT_EQ(Cp1250ToUtf8("\x81\x83"), "??");  // bytes without a character
+  // The same through UTF-16, with a surrogate pair as one character.
+  EXPECT_EQ(Utf16ToCp1250(Cp1250ToUtf16(bytes)), bytes);
+  EXPECT_EQ(Cp1250ToUtf16(bytes).size(), 19u);
+  EXPECT_EQ(Utf16ToCp1250(u"\U0001F600\u65E5x"), "??x");
+  EXPECT_EQ(Cp1250ToUtf16("\x81"), u"?");
 }
 
 }  // namespace

@@ -29,6 +29,10 @@ class TConsoleMessageBoxes final : public TMessageBoxes {
   void ShowInformation(std::string_view text) override;
 };
 
+// The boxes of the system where no toolkit draws them: on POSIX the console;
+// on Windows real boxes, or the console when standard error is redirected.
+std::unique_ptr<TMessageBoxes> SystemMessageBoxes();
+
 // Writes Windows-1250 text to standard output, in the encoding of the
 // screen.
 void PrintText(std::string_view text);

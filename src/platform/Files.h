@@ -1,5 +1,6 @@
-// Files and directories. Paths are Windows-1250 text joined with "/"; this is
-// the only code that hands them to the operating system, as UTF-8.
+// Files and directories. Paths are Windows-1250 text joined with
+// kPathDelimiter; this is the only code that hands them to the operating
+// system, as UTF-8 on POSIX and UTF-16 on Windows.
 //
 // Every operation that can fail says so in its result, and every one asks
 // the installed file faults first (platform/FileFaults.h), so tests can make
@@ -7,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,7 +18,15 @@
 
 namespace bridge::platform {
 
+#ifdef _WIN32
+inline constexpr char kPathDelimiter = '\\';
+#else
 inline constexpr char kPathDelimiter = '/';
+#endif
+// Whether c separates the parts of a path: "/", and on Windows "\" too.
+constexpr bool IsPathDelimiter(char c) {
+  return c == '/' || c == kPathDelimiter;
+}
 
 enum class TPathKind { kNone, kFile, kDirectory, kOther };
 
@@ -99,9 +109,12 @@ class TFile {
   const std::string& Path() const { return FPath; }
 
  private:
-  TFile(int fd, std::string path, bool writable)
-      : FFd(fd), FPath(std::move(path)), FWritable(writable) {}
-  int FFd;
+  // A file descriptor on POSIX, a HANDLE on Windows; kClosed once closed.
+  using TNative = std::intptr_t;
+  static constexpr TNative kClosed = -1;
+  TFile(TNative native, std::string path, bool writable)
+      : FNative(native), FPath(std::move(path)), FWritable(writable) {}
+  TNative FNative;
   std::string FPath;
   bool FWritable;
 };
@@ -170,10 +183,10 @@ class TFileLock {
   TFileLock& operator=(const TFileLock&) = delete;
 
  private:
-  TFileLock(int fd, std::string nativePath)
-      : FFd(fd), FNativePath(std::move(nativePath)) {}
-  int FFd;
-  std::string FNativePath;
+  TFileLock(std::intptr_t native, std::string path)
+      : FNative(native), FPath(std::move(path)) {}
+  std::intptr_t FNative;  // as TFile's
+  std::string FPath;
 };
 
 }  // namespace bridge::platform

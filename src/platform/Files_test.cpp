@@ -9,6 +9,7 @@
 namespace bridge::platform {
 namespace {
 
+using bridge::testing::Join;
 using bridge::testing::ListNames;
 using bridge::testing::ReadBytes;
 using bridge::testing::TTempDir;
@@ -97,8 +98,10 @@ TEST(FileLock, ASecondHolderWaitsAndThenGivesUp) {
 TEST(ReplaceOnCommit, RemovesOnlyWhatEndedProcessesLeft) {
   TTempDir dir;
   const std::string target = dir / "f.cfg";
-  // Process 1 runs on every system; 2^22 + 1 is above Linux's pid limit.
-  for (const char* name : {"f.cfg.4194305.tmp", "f.cfg.1.tmp", "f.cfg.x.tmp",
+  // 2^22 + 1 is above the process numbers of Linux and Windows.
+  EXPECT_TRUE(ProcessRunning(CurrentProcessId()));
+  EXPECT_FALSE(ProcessRunning(4194305));
+  for (const char* name : {"f.cfg.4194305.tmp", "f.cfg.x.tmp",
                            "f.cfg.4194305.bak", "g.cfg.4194305.tmp"}) {
     WriteBytes(dir / name, "");
   }
@@ -107,14 +110,13 @@ TEST(ReplaceOnCommit, RemovesOnlyWhatEndedProcessesLeft) {
   EXPECT_THAT(ListNames(dir.Str()),
               UnorderedElementsAre(
                   ExtractFileName(TReplaceOnCommit::TemporaryPathOf(target)),
-                  "f.cfg.1.tmp", "f.cfg.4194305.bak", "f.cfg.x.tmp",
-                  "g.cfg.4194305.tmp"));
+                  "f.cfg.4194305.bak", "f.cfg.x.tmp", "g.cfg.4194305.tmp"));
 }
 
 TEST(FileSystem, HandsPolishNamesToTheSystemAsUtf8) {
   TTempDir dir;
   const std::string name = Cp1250(u8"Łódź").str();
-  ASSERT_TRUE(CreateDir(dir.Str() + "/" + name));
+  ASSERT_TRUE(CreateDir(Join(dir.Str(), name)));
   EXPECT_THAT(ListNames(dir.Str()), ElementsAre(bridge::testing::U8(u8"Łódź")));
   EXPECT_EQ(ListDirectory(dir.Str()).value().at(0).Name, name);
 }
@@ -125,6 +127,17 @@ TEST(FileSystem, SplitsPaths) {
   EXPECT_EQ(ExtractFileDir("c.txt"), "");
   EXPECT_EQ(ExtractFileDir("/c"), "/");
 }
+
+#ifdef _WIN32
+// A drive's root keeps its delimiter, which it needs to name the root and
+// not the drive's current directory; "/" separates as "\\" does.
+TEST(WindowsPaths, DriveRootsKeepTheirDelimiter) {
+  EXPECT_EQ(ExtractFileDir("C:\\forbook-bridge.exe"), "C:\\");
+  EXPECT_EQ(ExtractFileDir("C:/FORBOOK/Upload"), "C:/FORBOOK");
+  EXPECT_EQ(ExtractFileName("C:\\FORBOOK/Download\\klient.dbf"), "klient.dbf");
+  EXPECT_EQ(ProbePath("C:\\"), TPathKind::kDirectory);
+}
+#endif
 
 TEST(ReplaceOnCommit, LeavesTheOldFileUntilCommitted) {
   TTempDir dir;

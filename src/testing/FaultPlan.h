@@ -14,6 +14,13 @@
 
 namespace bridge::testing {
 
+// The system's error number of a step the faults refused: an I/O error.
+#ifdef _WIN32
+inline constexpr int kFaultErrorCode = 1117;  // ERROR_IO_DEVICE
+#else
+inline constexpr int kFaultErrorCode = 5;  // EIO
+#endif
+
 struct TFileStep {
   platform::TFileOp Op;
   std::string Path;

@@ -1,7 +1,11 @@
 #include "testing/TestSupport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +15,9 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/Cp1250.h"
+#include "platform/Files.h"
+
 namespace bridge::testing {
 namespace fs = std::filesystem;
 
@@ -18,8 +25,9 @@ TTempDir::TTempDir() {
   static std::atomic<unsigned> counter{0};
   const fs::path base = fs::temp_directory_path();
   for (;;) {
-    FPath = base / ("forbook-test-" + std::to_string(::getpid()) + "-" +
-                    std::to_string(counter++));
+    FPath =
+        base / ("forbook-test-" + std::to_string(platform::CurrentProcessId()) +
+                "-" + std::to_string(counter++));
     std::error_code ec;
     if (fs::create_directory(FPath, ec)) break;
   }
@@ -31,11 +39,33 @@ TTempDir::~TTempDir() {
 }
 
 std::string TTempDir::operator/(std::string_view name) const {
-  return (FPath / std::string(name)).string();
+  return (FPath / std::string(name)).make_preferred().string();
+}
+
+std::string Join(std::string_view directory, std::string_view relative) {
+  std::string path(directory);
+  path += platform::kPathDelimiter;
+  for (const char c : relative) {
+    path += c == '/' ? platform::kPathDelimiter : c;
+  }
+  return path;
 }
 
 std::string U8(std::u8string_view text) {
   return std::string(text.begin(), text.end());
+}
+
+std::string ConsoleText(std::u8string_view text) {
+#ifdef _WIN32
+  std::string out;
+  for (const char c : platform::Utf8ToCp1250(U8(text))) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+#else
+  return U8(text);
+#endif
 }
 
 std::string ReadBytes(const std::string& path) {
@@ -125,6 +155,88 @@ std::map<std::string, std::string> FilesIn(const std::string& path) {
   return files;
 }
 
+#ifdef _WIN32
+
+namespace {
+
+std::wstring WideFromUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = ::MultiByteToWideChar(
+      CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                        wide.data(), size);
+  return wide;
+}
+
+// One argument of a command line, quoted so that the Windows rules give it
+// back unchanged: backslashes count only before a quote.
+std::wstring Quoted(std::wstring_view argument) {
+  if (!argument.empty() &&
+      argument.find_first_of(L" \t\"") == std::wstring_view::npos) {
+    return std::wstring(argument);
+  }
+  std::wstring out = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(backslashes * 2, L'\\');
+  return out + L"\"";
+}
+
+HANDLE Inheritable(const std::wstring& path, DWORD access, DWORD creation) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inherit, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+// Arguments are UTF-8, as the tests write them.
+TRunResult RunExecutable(const std::string& exe,
+                         const std::vector<std::string>& arguments) {
+  TTempDir output;
+  std::wstring command = Quoted(WideFromUtf8(exe));
+  for (const std::string& argument : arguments) {
+    command += L" " + Quoted(WideFromUtf8(argument));
+  }
+  const HANDLE in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
+  const HANDLE out =
+      Inheritable(WideFromUtf8(output / "out"), GENERIC_WRITE, CREATE_ALWAYS);
+  const HANDLE err =
+      Inheritable(WideFromUtf8(output / "err"), GENERIC_WRITE, CREATE_ALWAYS);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  TRunResult result;
+  if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                       nullptr, nullptr, &startup, &process) != 0) {
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    ::GetExitCodeProcess(process.hProcess, &status);
+    result.Status = static_cast<int>(status);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+  for (const HANDLE handle : {in, out, err}) ::CloseHandle(handle);
+  result.Stdout = ReadBytes(output / "out");
+  result.Stderr = ReadBytes(output / "err");
+  return result;
+}
+
+#else
+
 namespace {
 
 std::string Quoted(const std::string& text) {
@@ -157,6 +269,8 @@ TRunResult RunExecutable(const std::string& exe,
   return result;
 }
 
+#endif
+
 std::vector<TRunResult> RunConcurrently(
     const std::string& exe, const std::vector<std::vector<std::string>>& runs) {
   std::vector<TRunResult> results(runs.size());
@@ -170,7 +284,8 @@ std::vector<TRunResult> RunConcurrently(
 
 std::string InstallProgram(const std::string& builtExe,
                            const std::string& directory) {
-  const std::string target = directory + "/forbook-bridge";
+  const std::string target =
+      (fs::path(directory) / fs::path(builtExe).filename()).string();
   fs::copy_file(builtExe, target, fs::copy_options::overwrite_existing);
   return target;
 }

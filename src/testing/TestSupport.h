@@ -27,7 +27,8 @@ class TTempDir {
   TTempDir(const TTempDir&) = delete;
   TTempDir& operator=(const TTempDir&) = delete;
   const std::filesystem::path& Path() const { return FPath; }
-  // The path of a name inside, as program text.
+  // The path of a name inside, as program text; "/" in name separates as
+  // the system does.
   std::string operator/(std::string_view name) const;
   std::string Str() const { return FPath.string(); }
 
@@ -35,8 +36,22 @@ class TTempDir {
   std::filesystem::path FPath;
 };
 
+// directory, the system's delimiter and relative, whose "/" become the
+// system's delimiter too: the path the program itself would make.
+std::string Join(std::string_view directory, std::string_view relative);
+
+// The default of KATALOG on this system.
+#ifdef _WIN32
+inline constexpr std::string_view kDefaultCatalog = "C:\\FORBOOK";
+#else
+inline constexpr std::string_view kDefaultCatalog = "/srv/forbook";
+#endif
+
 // A UTF-8 literal as a byte string, as the operating system hands text over.
 std::string U8(std::u8string_view text);
+// What the program writes to a redirected standard stream for a text: UTF-8
+// on POSIX; on Windows Windows-1250 with CR LF line ends.
+std::string ConsoleText(std::u8string_view text);
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, std::string_view bytes);

@@ -26,7 +26,7 @@ class TDevice {
 
   // Writes a host export file (Windows-1250 bytes) for the device.
   void WriteExport(std::string_view name, std::string_view bytes) {
-    WriteBytes(ExportDir() + "/" + std::string(name), bytes);
+    WriteBytes(Join(ExportDir(), name), bytes);
   }
   // The project's sample export: every file of the send job.
   void WriteSampleExport() {
@@ -50,13 +50,13 @@ class TDevice {
                TableBytes(lineColumns, lines));
   }
   std::string DownloadPath(std::string_view name) {
-    return DownloadDir() + "/" + std::string(name);
+    return Join(DownloadDir(), name);
   }
   std::string UploadPath(std::string_view name) {
-    return UploadDir() + "/" + std::string(name);
+    return Join(UploadDir(), name);
   }
   std::string ImportPath(std::string_view name) {
-    return ImportDir() + "/" + std::string(name);
+    return Join(ImportDir(), name);
   }
   TConfigFile& Config() { return FConfig.Get(); }
 

@@ -13,6 +13,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testing::Join;
 using testing::ListNames;
 using testing::ReadBytes;
 using testing::TTransferTest;
@@ -100,14 +101,14 @@ class TransferRuns : public TTransferTest {
 TEST_F(TransferRuns, SendConvertsEveryRecordNotSkippedInOrder) {
   WriteExport("in.txt", "A\t1\r\nSKIP\t2\nB\t3\r\n\r\n");
   Transfer().Send();
-  EXPECT_EQ(Transfer().TextPath(), ExportDir() + "/in.txt");
-  EXPECT_EQ(Transfer().TablePath(), DownloadDir() + "/out.dbf");
+  EXPECT_EQ(Transfer().TextPath(), Join(ExportDir(), "in.txt"));
+  EXPECT_EQ(Transfer().TablePath(), Join(DownloadDir(), "out.dbf"));
   EXPECT_THAT(Transfer().Calls,
               ElementsAre("BeforeRun", "DefineTextFields", "DefineDbfFields"));
   Release();
   EXPECT_THAT(ReadCodes(DownloadPath("out.dbf")),
               ElementsAre("A=1", "B=3", "=0"));
-  EXPECT_EQ(ReadBytes(ExportDir() + "/in.txt"),
+  EXPECT_EQ(ReadBytes(Join(ExportDir(), "in.txt")),
             "A\t1\r\nSKIP\t2\nB\t3\r\n\r\n");  // the host file is only read
 }
 
@@ -168,7 +169,7 @@ TEST_F(TransferRuns, ArchivingBacksUpWhenEnabledAndDeletes) {
   const std::string before = ReadBytes(UploadPath("out.dbf"));
   Transfer().ArchiveUploadTable();
   EXPECT_FALSE(Transfer().UploadTableExists());
-  EXPECT_EQ(ReadBytes(UploadDir() + "/backup/2005_03_07-14_05_09/out.dbf"),
+  EXPECT_EQ(ReadBytes(Join(UploadDir(), "backup/2005_03_07-14_05_09/out.dbf")),
             before);
   WriteUpload({"A"});
   Config().SetValue("BACKUP", "0");

@@ -109,7 +109,7 @@ std::string PathOf(std::string_view where) {
                                                    : ExportDir();
   return slash == std::string_view::npos
              ? directory
-             : directory + std::string(where.substr(slash));
+             : Join(directory, where.substr(slash + 1));
 }
 
 // A fault that the next job no longer meets: a step that fails once. Or one
@@ -127,7 +127,7 @@ struct TFaultCase {
   const char* Subject;
   const char* Directory;  // and what the failed job leaves there
   std::vector<std::string> Left;
-  std::u8string_view Tail = {};  // after the path
+  std::u8string_view Tail = {};  // after the path, with the error number
 };
 
 std::string Cp1250Of(std::u8string_view text) {
@@ -180,7 +180,7 @@ const TFaultCase kFaultCases[] = {
   {"the backup copy fails", TJob::kReceive,
    kCopy, "/dokument.dbf.odebrany", 1, kNothing,
    u8"Nie udało się utworzyć kopii pliku ", "Upload/dokument.dbf.odebrany",
-   "Import", {"dok.txt", "poz.txt"}, u8" Błąd nr :5"},
+   "Import", {"dok.txt", "poz.txt"}, u8" Błąd nr :"},
   {"an upload was cut short", TJob::kReceive,
    kOpen, "Upload/dokument.dbf", 0, kCutShort,
    u8"Plik jest niekompletny: ", "Upload/dokument.dbf", "Upload", kUploads},
@@ -205,8 +205,9 @@ TEST(JobFaults, EachEndsWithItsMessageAndTheNextJobFinishes) {
           PathOf(fault.Step),
           std::filesystem::file_size(PathOf(fault.Step)) - 9);
     }
-    const std::string message =
+    std::string message =
         Cp1250Of(fault.Message) + PathOf(fault.Subject) + Cp1250Of(fault.Tail);
+    if (!fault.Tail.empty()) message += std::to_string(kFaultErrorCode);
     {
       TScopedFaults faults;
       if (fault.Way == kNothing)

@@ -79,7 +79,7 @@ class ReceiveJobTest : public TTransferTest {
  protected:
   std::string Dok() { return ReadBytes(ImportPath("dok.txt")); }
   std::string Poz() { return ReadBytes(ImportPath("poz.txt")); }
-  static long Lines(const std::string& text) {
+  static std::ptrdiff_t Lines(const std::string& text) {
     return std::count(text.begin(), text.end(), '\n');
   }
 };
@@ -98,7 +98,7 @@ TEST_F(ReceiveJobTest, ConvertsBothTablesThenArchivesThem) {
   EXPECT_EQ(Lines(Dok()), 1);
   EXPECT_EQ(Lines(Poz()), 2);
   EXPECT_THAT(ListNames(UploadDir()), ElementsAre("backup"));
-  EXPECT_THAT(ListNames(UploadDir() + "/backup/2005_03_07-14_05_09"),
+  EXPECT_THAT(ListNames(Join(UploadDir(), "backup/2005_03_07-14_05_09")),
               ElementsAre("dok_nagl.dbf", "dok_poz.dbf"));
 }
 

@@ -1,5 +1,4 @@
-#include "platform/Dialogs.h"
-
+// The message boxes and standard output on POSIX systems.
 #include <unistd.h>
 
 #include <cstdio>
@@ -7,6 +6,7 @@
 #include <string>
 
 #include "platform/Cp1250.h"
+#include "platform/Dialogs.h"
 #include "platform/Text.h"
 
 namespace bridge::platform {
@@ -44,6 +44,10 @@ bool TConsoleMessageBoxes::AskYesNo(std::string_view text) {
   if (!std::getline(std::cin, answer)) return false;
   const std::string first = UpperCase(Trim(answer)).substr(0, 1);
   return first == "T" || first == "Y";
+}
+
+std::unique_ptr<TMessageBoxes> SystemMessageBoxes() {
+  return std::make_unique<TConsoleMessageBoxes>();
 }
 
 }  // namespace bridge::platform

@@ -1,0 +1,20 @@
+// What the two implementations of the file operations share: the fault seam
+// and the split of a path. Only platform/Files*.cpp include this.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/FileFaults.h"
+
+namespace bridge::platform::files_internal {
+
+// Asks the installed faults; a step they refuse fails as an I/O error of
+// the system would, with the system's error number set to one.
+bool Allowed(TFileOp op, std::string_view path, std::string_view second = {});
+// Sets the system's error number to an I/O error.
+void SetIoError();
+// The directory that holds the entry a path names; "." for a bare name.
+std::string ParentOf(std::string_view path);
+
+}  // namespace bridge::platform::files_internal

@@ -1,0 +1,349 @@
+// The file operations on POSIX systems.
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "platform/Cp1250.h"
+#include "platform/Files.h"
+#include "platform/Files_internal.h"
+
+namespace bridge::platform {
+namespace files_internal {
+
+void SetIoError() { errno = EIO; }
+
+}  // namespace files_internal
+
+namespace {
+
+namespace fs = std::filesystem;
+using files_internal::Allowed;
+using files_internal::ParentOf;
+
+constexpr std::size_t kCopyChunk = std::size_t{1} << 20;
+constexpr auto kLockPoll = std::chrono::milliseconds(50);
+
+std::string Native(std::string_view path) { return Cp1250ToUtf8(path); }
+
+int Fd(std::intptr_t native) { return static_cast<int>(native); }
+
+bool SyncDescriptor(int fd) {
+  // Some file systems cannot flush a directory or a special file at all;
+  // there is nothing more to make durable then.
+  return ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+}
+
+// A read(2) loop: the count read, fewer only at the end, or -1 on an error.
+ssize_t ReadFully(int fd, char* out, std::size_t size) {
+  std::size_t total = 0;
+  while (total < size) {
+    const ssize_t n = ::read(fd, out + total, size - total);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    total += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(total);
+}
+
+bool WriteFully(int fd, const char* in, std::size_t size) {
+  std::size_t total = 0;
+  while (total < size) {
+    const ssize_t n = ::write(fd, in + total, size - total);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    total += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// close(2) after the bytes were flushed: on Linux the descriptor is gone
+// even when it reports EINTR, and nothing is left to write.
+bool CloseDescriptor(int fd) { return ::close(fd) == 0 || errno == EINTR; }
+
+}  // namespace
+
+std::optional<TPathKind> ProbePath(std::string_view path) {
+  if (path.empty()) return TPathKind::kNone;
+  if (!Allowed(TFileOp::kProbe, path)) return std::nullopt;
+  struct stat info {};
+  if (::stat(Native(path).c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return TPathKind::kNone;
+    return std::nullopt;
+  }
+  switch (info.st_mode & S_IFMT) {
+    case S_IFREG:
+      return TPathKind::kFile;
+    case S_IFDIR:
+      return TPathKind::kDirectory;
+    default:
+      return TPathKind::kOther;
+  }
+}
+
+std::optional<std::uint64_t> FileSize(std::string_view path) {
+  if (path.empty() || !Allowed(TFileOp::kProbe, path)) return std::nullopt;
+  struct stat info {};
+  if (::stat(Native(path).c_str(), &info) != 0 ||
+      (info.st_mode & S_IFMT) != S_IFREG) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool CreateDir(std::string_view path) {
+  if (path.empty() || !Allowed(TFileOp::kCreateDir, path)) return false;
+  if (::mkdir(Native(path).c_str(), 0777) != 0) return false;
+  return FlushDirectory(ParentOf(path));
+}
+
+bool CopyFileDurably(std::string_view from, std::string_view to,
+                     int& errorCode) {
+  errorCode = 0;
+  if (!Allowed(TFileOp::kCopy, from, to)) {
+    errorCode = errno;
+    return false;
+  }
+  const int source = ::open(Native(from).c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0) {
+    errorCode = errno;
+    return false;
+  }
+  const int target = ::open(Native(to).c_str(),
+                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (target < 0) {
+    errorCode = errno;
+    ::close(source);
+    return false;
+  }
+  std::string chunk(kCopyChunk, '\0');
+  bool copied = true;
+  for (;;) {
+    const ssize_t got = ReadFully(source, chunk.data(), chunk.size());
+    if (got < 0 ||
+        !WriteFully(target, chunk.data(), static_cast<std::size_t>(got))) {
+      copied = false;
+      break;
+    }
+    if (static_cast<std::size_t>(got) < chunk.size()) break;
+  }
+  copied = copied && SyncDescriptor(target);
+  if (!copied) errorCode = errno;
+  ::close(source);
+  if (!CloseDescriptor(target) && copied) {
+    copied = false;
+    errorCode = errno;
+  }
+  if (copied && !FlushDirectory(ParentOf(to))) {
+    copied = false;
+    errorCode = errno;
+  }
+  return copied;
+}
+
+bool RemoveFile(std::string_view path) {
+  if (path.empty()) return true;
+  if (!Allowed(TFileOp::kRemove, path)) return false;
+  return ::unlink(Native(path).c_str()) == 0 || errno == ENOENT ||
+         errno == ENOTDIR;
+}
+
+bool RenameFile(std::string_view from, std::string_view to) {
+  if (!Allowed(TFileOp::kRename, from, to)) return false;
+  return ::rename(Native(from).c_str(), Native(to).c_str()) == 0;
+}
+
+bool RenameNoReplace(std::string_view from, std::string_view to) {
+  if (!Allowed(TFileOp::kRename, from, to)) return false;
+  const std::string source = Native(from);
+  const std::string target = Native(to);
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(),
+                  RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the flag: a second link fails when the target
+  // exists, and then the first name goes.
+  if (::link(source.c_str(), target.c_str()) != 0) return false;
+  return ::unlink(source.c_str()) == 0;
+}
+
+bool FlushDirectory(std::string_view path) {
+  const std::string directory = path.empty() ? "." : std::string(path);
+  if (!Allowed(TFileOp::kFlushDir, directory)) return false;
+  const int fd =
+      ::open(Native(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = SyncDescriptor(fd);
+  ::close(fd);
+  return flushed;
+}
+
+std::optional<std::vector<TDirEntry>> ListDirectory(std::string_view path) {
+  if (!Allowed(TFileOp::kList, path)) return std::nullopt;
+  std::vector<TDirEntry> entries;
+  std::error_code ec;
+  fs::directory_iterator it(fs::path(Native(path)), ec);
+  if (ec) return std::nullopt;
+  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return std::nullopt;
+    TDirEntry item;
+    item.Name = Utf8ToCp1250(it->path().filename().string());
+    std::error_code statError;
+    item.IsDirectory = it->is_directory(statError);
+    if (!item.IsDirectory) {
+      const auto size = it->file_size(statError);
+      item.Size = statError ? 0 : size;
+    }
+    entries.push_back(std::move(item));
+  }
+  if (ec) return std::nullopt;
+  return entries;
+}
+
+std::string RunningExecutablePath() {
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return "";
+  return Utf8ToCp1250(self.string());
+}
+
+int CurrentProcessId() { return static_cast<int>(::getpid()); }
+
+bool ProcessRunning(int processId) {
+  if (processId <= 0) return false;
+  return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+}
+
+// --- TFile -------------------------------------------------------------------
+
+std::unique_ptr<TFile> TFile::Open(std::string_view path, TMode mode) {
+  if (path.empty()) return nullptr;
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case TMode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case TMode::kReadWrite:
+      flags |= O_RDWR;
+      break;
+    case TMode::kCreate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+  }
+  const bool writable = mode != TMode::kRead;
+  if (!Allowed(writable ? TFileOp::kCreate : TFileOp::kOpen, path)) {
+    return nullptr;
+  }
+  const int fd = ::open(Native(path).c_str(), flags, 0666);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || (info.st_mode & S_IFMT) != S_IFREG) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<TFile>(new TFile(fd, std::string(path), writable));
+}
+
+TFile::~TFile() {
+  if (FNative != kClosed) ::close(Fd(FNative));
+}
+
+std::optional<std::size_t> TFile::Read(void* buffer, std::size_t size) {
+  if (FNative == kClosed || !Allowed(TFileOp::kRead, FPath))
+    return std::nullopt;
+  const ssize_t got = ReadFully(Fd(FNative), static_cast<char*>(buffer), size);
+  if (got < 0) return std::nullopt;
+  return static_cast<std::size_t>(got);
+}
+
+bool TFile::Write(const void* buffer, std::size_t size) {
+  if (FNative == kClosed || !Allowed(TFileOp::kWrite, FPath)) return false;
+  return WriteFully(Fd(FNative), static_cast<const char*>(buffer), size);
+}
+
+bool TFile::Seek(std::uint64_t offset) {
+  if (FNative == kClosed || !Allowed(TFileOp::kSeek, FPath)) return false;
+  return ::lseek(Fd(FNative), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+std::optional<std::uint64_t> TFile::Size() const {
+  struct stat info {};
+  if (FNative == kClosed || ::fstat(Fd(FNative), &info) != 0)
+    return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool TFile::Flush() {
+  if (FNative == kClosed || !Allowed(TFileOp::kFlush, FPath)) return false;
+  return SyncDescriptor(Fd(FNative));
+}
+
+bool TFile::Close() {
+  if (FNative == kClosed) return true;
+  const bool allowed = !FWritable || Allowed(TFileOp::kClose, FPath);
+  const bool closed = CloseDescriptor(Fd(FNative));
+  FNative = kClosed;
+  return allowed && closed;
+}
+
+// --- TFileLock ---------------------------------------------------------------
+
+std::unique_ptr<TFileLock> TFileLock::Acquire(std::string_view path,
+                                              std::chrono::milliseconds wait,
+                                              TResult& result) {
+  result = TResult::kFailed;
+  if (path.empty() || !Allowed(TFileOp::kLock, path)) return nullptr;
+  const std::string native = Native(path);
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    int locked;
+    while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (locked == 0) {
+      // The holder before removed the file as it let go: this lock is on a
+      // file nobody else will find, so the new one is tried.
+      struct stat held {};
+      struct stat named {};
+      if (::fstat(fd, &held) == 0 && ::stat(native.c_str(), &named) == 0 &&
+          held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        result = TResult::kHeld;
+        return std::unique_ptr<TFileLock>(new TFileLock(fd, std::string(path)));
+      }
+      ::close(fd);
+      continue;
+    }
+    const bool busy = errno == EWOULDBLOCK;
+    ::close(fd);
+    if (!busy) return nullptr;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      result = TResult::kBusy;
+      return nullptr;
+    }
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        kLockPoll, deadline - now));
+  }
+}
+
+// The file goes while it is still locked, so that nobody takes a lock on a
+// file that is about to disappear.
+TFileLock::~TFileLock() {
+  ::unlink(Native(FPath).c_str());
+  ::close(Fd(FNative));
+}
+
+}  // namespace bridge::platform

@@ -1,0 +1,322 @@
+// The file operations on Windows: the wide-character API with UTF-16 names,
+// binary files shared for reading, writing and deleting, 64-bit sizes and
+// offsets, FlushFileBuffers, and renames written through to the disk.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/Cp1250.h"
+#include "platform/Files.h"
+#include "platform/Files_internal.h"
+
+namespace bridge::platform {
+namespace files_internal {
+
+void SetIoError() { ::SetLastError(ERROR_IO_DEVICE); }
+
+}  // namespace files_internal
+
+namespace {
+
+using files_internal::Allowed;
+using files_internal::ParentOf;
+
+constexpr DWORD kIoChunk = DWORD{1} << 20;
+constexpr auto kLockPoll = std::chrono::milliseconds(50);
+constexpr DWORD kShareAll =
+    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::wstring Wide(std::string_view path) {
+  const std::u16string utf16 = Cp1250ToUtf16(path);
+  return std::wstring(utf16.begin(), utf16.end());
+}
+
+std::string Narrow(std::wstring_view text) {
+  return Utf16ToCp1250(std::u16string(text.begin(), text.end()));
+}
+
+HANDLE AsHandle(std::intptr_t native) {
+  return reinterpret_cast<HANDLE>(native);
+}
+
+std::intptr_t AsNative(HANDLE handle) {
+  return reinterpret_cast<std::intptr_t>(handle);
+}
+
+// The errors that mean nothing is there, as opposed to a path that cannot
+// be looked at.
+bool IsMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_DIRECTORY;
+}
+
+bool FlushAndClose(HANDLE handle) {
+  const bool flushed = ::FlushFileBuffers(handle) != 0;
+  return ::CloseHandle(handle) != 0 && flushed;
+}
+
+}  // namespace
+
+std::optional<TPathKind> ProbePath(std::string_view path) {
+  if (path.empty()) return TPathKind::kNone;
+  if (!Allowed(TFileOp::kProbe, path)) return std::nullopt;
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (IsMissing(::GetLastError())) return TPathKind::kNone;
+    return std::nullopt;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return TPathKind::kDirectory;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return TPathKind::kOther;
+  return TPathKind::kFile;
+}
+
+std::optional<std::uint64_t> FileSize(std::string_view path) {
+  if (path.empty() || !Allowed(TFileOp::kProbe, path)) return std::nullopt;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard,
+                             &data) == 0 ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+bool CreateDir(std::string_view path) {
+  if (path.empty() || !Allowed(TFileOp::kCreateDir, path)) return false;
+  if (::CreateDirectoryW(Wide(path).c_str(), nullptr) == 0) return false;
+  return FlushDirectory(ParentOf(path));
+}
+
+bool CopyFileDurably(std::string_view from, std::string_view to,
+                     int& errorCode) {
+  errorCode = 0;
+  const std::wstring target = Wide(to);
+  bool copied = Allowed(TFileOp::kCopy, from, to) &&
+                ::CopyFileW(Wide(from).c_str(), target.c_str(), FALSE) != 0;
+  if (copied) {
+    // The copy is flushed before the caller may delete the original.
+    const HANDLE handle =
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    copied = handle != INVALID_HANDLE_VALUE && FlushAndClose(handle);
+  }
+  if (!copied) errorCode = static_cast<int>(::GetLastError());
+  return copied;
+}
+
+bool RemoveFile(std::string_view path) {
+  if (path.empty()) return true;
+  if (!Allowed(TFileOp::kRemove, path)) return false;
+  return ::DeleteFileW(Wide(path).c_str()) != 0 || IsMissing(::GetLastError());
+}
+
+bool RenameFile(std::string_view from, std::string_view to) {
+  if (!Allowed(TFileOp::kRename, from, to)) return false;
+  return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RenameNoReplace(std::string_view from, std::string_view to) {
+  if (!Allowed(TFileOp::kRename, from, to)) return false;
+  return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                       MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// A rename is written through to the disk by MoveFileExW itself, and a
+// directory cannot be flushed on its own: the step is kept for the faults.
+bool FlushDirectory(std::string_view path) {
+  return Allowed(TFileOp::kFlushDir, path.empty() ? "." : path);
+}
+
+std::optional<std::vector<TDirEntry>> ListDirectory(std::string_view path) {
+  if (!Allowed(TFileOp::kList, path)) return std::nullopt;
+  std::wstring pattern = Wide(path);
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
+    pattern += L'\\';
+  }
+  pattern += L'*';
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<TDirEntry> entries;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    TDirEntry entry;
+    entry.Name = Narrow(name);
+    entry.IsDirectory =
+        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!entry.IsDirectory) {
+      entry.Size =
+          (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+    }
+    entries.push_back(std::move(entry));
+  } while (::FindNextFileW(search, &found) != 0);
+  const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+  ::FindClose(search);
+  if (!complete) return std::nullopt;
+  return entries;
+}
+
+std::string RunningExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(),
+                                              static_cast<DWORD>(path.size()));
+    if (length == 0) return "";
+    if (length < path.size()) {
+      path.resize(length);
+      return Narrow(path);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+int CurrentProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
+
+bool ProcessRunning(int processId) {
+  if (processId <= 0) return false;
+  const HANDLE process =
+      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                    static_cast<DWORD>(processId));
+  if (process == nullptr) return ::GetLastError() == ERROR_ACCESS_DENIED;
+  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return running;
+}
+
+// --- TFile -------------------------------------------------------------------
+
+std::unique_ptr<TFile> TFile::Open(std::string_view path, TMode mode) {
+  if (path.empty()) return nullptr;
+  const bool writable = mode != TMode::kRead;
+  if (!Allowed(writable ? TFileOp::kCreate : TFileOp::kOpen, path)) {
+    return nullptr;
+  }
+  const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  const DWORD disposition =
+      mode == TMode::kCreate ? CREATE_ALWAYS : OPEN_EXISTING;
+  const HANDLE handle =
+      ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  return std::unique_ptr<TFile>(
+      new TFile(AsNative(handle), std::string(path), writable));
+}
+
+TFile::~TFile() {
+  if (FNative != kClosed) ::CloseHandle(AsHandle(FNative));
+}
+
+std::optional<std::size_t> TFile::Read(void* buffer, std::size_t size) {
+  if (FNative == kClosed || !Allowed(TFileOp::kRead, FPath)) {
+    return std::nullopt;
+  }
+  auto* out = static_cast<char*>(buffer);
+  std::size_t total = 0;
+  while (total < size) {
+    const auto want =
+        static_cast<DWORD>(std::min<std::size_t>(size - total, kIoChunk));
+    DWORD got = 0;
+    if (::ReadFile(AsHandle(FNative), out + total, want, &got, nullptr) == 0) {
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    total += got;
+  }
+  return total;
+}
+
+bool TFile::Write(const void* buffer, std::size_t size) {
+  if (FNative == kClosed || !Allowed(TFileOp::kWrite, FPath)) return false;
+  const auto* in = static_cast<const char*>(buffer);
+  std::size_t total = 0;
+  while (total < size) {
+    const auto want =
+        static_cast<DWORD>(std::min<std::size_t>(size - total, kIoChunk));
+    DWORD put = 0;
+    if (::WriteFile(AsHandle(FNative), in + total, want, &put, nullptr) == 0 ||
+        put == 0) {
+      return false;
+    }
+    total += put;
+  }
+  return true;
+}
+
+bool TFile::Seek(std::uint64_t offset) {
+  if (FNative == kClosed || !Allowed(TFileOp::kSeek, FPath)) return false;
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  return ::SetFilePointerEx(AsHandle(FNative), to, nullptr, FILE_BEGIN) != 0;
+}
+
+std::optional<std::uint64_t> TFile::Size() const {
+  LARGE_INTEGER size{};
+  if (FNative == kClosed || ::GetFileSizeEx(AsHandle(FNative), &size) == 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool TFile::Flush() {
+  if (FNative == kClosed || !Allowed(TFileOp::kFlush, FPath)) return false;
+  return ::FlushFileBuffers(AsHandle(FNative)) != 0;
+}
+
+bool TFile::Close() {
+  if (FNative == kClosed) return true;
+  const bool allowed = !FWritable || Allowed(TFileOp::kClose, FPath);
+  const bool closed = ::CloseHandle(AsHandle(FNative)) != 0;
+  FNative = kClosed;
+  return allowed && closed;
+}
+
+// --- TFileLock ---------------------------------------------------------------
+
+// The lock is the file itself, opened by one holder at a time and deleted
+// by the system when that holder closes it or ends in any way.
+std::unique_ptr<TFileLock> TFileLock::Acquire(std::string_view path,
+                                              std::chrono::milliseconds wait,
+                                              TResult& result) {
+  result = TResult::kFailed;
+  if (path.empty() || !Allowed(TFileOp::kLock, path)) return nullptr;
+  const std::wstring name = Wide(path);
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    const HANDLE handle = ::CreateFileW(
+        name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      result = TResult::kHeld;
+      return std::unique_ptr<TFileLock>(
+          new TFileLock(AsNative(handle), std::string(path)));
+    }
+    const DWORD error = ::GetLastError();
+    // A holder that is letting go leaves the file pending deletion for a
+    // moment, which reads as access denied.
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
+      return nullptr;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      result =
+          error == ERROR_SHARING_VIOLATION ? TResult::kBusy : TResult::kFailed;
+      return nullptr;
+    }
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        kLockPoll, deadline - now));
+  }
+}
+
+TFileLock::~TFileLock() { ::CloseHandle(AsHandle(FNative)); }
+
+}  // namespace bridge::platform

@@ -1,0 +1,64 @@
+// What the operating system decides for the program, on Windows: the
+// command line split by the Windows rules, the local time and the user's
+// decimal separator.
+#include <windows.h>
+// shellapi.h needs the types of windows.h first.
+#include <shellapi.h>
+
+#include <string>
+
+#include "platform/Cp1250.h"
+#include "platform/Files.h"
+#include "platform/System.h"
+
+namespace bridge::platform {
+namespace {
+
+std::string Narrow(const wchar_t* text) {
+  const std::wstring_view wide(text);
+  return Utf16ToCp1250(std::u16string(wide.begin(), wide.end()));
+}
+
+// argv[1...] of the process's command line as Windows splits it: blanks
+// separate, quotes group, and backslashes escape only quotes.
+std::vector<std::string> CommandLineArguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (split == nullptr) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(Narrow(split[i]));
+  ::LocalFree(split);
+  return arguments;
+}
+
+}  // namespace
+
+TDateTime LocalNow() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return EncodeDateTime(
+      TDateParts{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                 now.wSecond > 59 ? 59 : now.wSecond, now.wMilliseconds});
+}
+
+char LocaleDecimalSeparator() {
+  wchar_t separator[8] = {};
+  if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator,
+                        8) != 2) {  // one character and its terminating zero
+    return '.';
+  }
+  const std::string narrow = Narrow(separator);
+  return narrow.size() == 1 && narrow[0] != '?' ? narrow[0] : '.';
+}
+
+TSystem RealSystem(int /*argc*/, const char* const* /*argv*/) {
+  TSystem system;
+  system.Arguments = CommandLineArguments();
+  system.ExecutablePath = RunningExecutablePath();
+  system.Now = LocalNow;
+  system.DecimalSeparator = LocaleDecimalSeparator();
+  system.MessageBoxes = SystemMessageBoxes();
+  return system;
+}
+
+}  // namespace bridge::platform
