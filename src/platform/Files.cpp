@@ -1,3 +1,5 @@
+// The file operations that both systems share: the fault seam, the split
+// of a path, whole-file reading and the writes that replace a file.
 #include "platform/Files.h"
 
 #include <charconv>

@@ -1,5 +1,7 @@
 #include "platform/System.h"
 
+#include "platform/Files.h"
+
 namespace bridge::platform {
 namespace {
 
@@ -11,6 +13,16 @@ TSystem& Slot() {
 }  // namespace
 
 TSystem& System() { return Slot(); }
+
+TSystem RealSystem(int argc, const char* const* argv) {
+  TSystem system;
+  system.Arguments = ProgramArguments(argc, argv);
+  system.ExecutablePath = RunningExecutablePath();
+  system.Now = LocalNow;
+  system.DecimalSeparator = LocaleDecimalSeparator();
+  system.MessageBoxes = SystemMessageBoxes();
+  return system;
+}
 
 void InstallSystem(TSystem system) { Slot() = std::move(system); }
 

@@ -35,6 +35,9 @@ struct TSystem {
 // The process's system: the real one until a test or main() replaces it.
 TSystem& System();
 
+// argv[1...] as Windows-1250 text: on POSIX as the shell split them; on
+// Windows the process's command line split by the Windows rules.
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv);
 // Builds the real system from the process's arguments and environment.
 TSystem RealSystem(int argc, const char* const* argv);
 // Installs a system for the process, as main() does after start-up.

@@ -22,6 +22,12 @@ TDateTime LocalNow() {
                                    static_cast<int>(now.tv_usec / 1000)});
 }
 
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(Utf8ToCp1250(argv[i]));
+  return arguments;
+}
+
 char LocaleDecimalSeparator() {
   // Only LC_NUMERIC matters, and only for this read, so the process locale
   // stays "C" for everything else.
@@ -37,18 +43,6 @@ char LocaleDecimalSeparator() {
   }
   std::setlocale(LC_NUMERIC, previous.c_str());
   return separator;
-}
-
-TSystem RealSystem(int argc, const char* const* argv) {
-  TSystem system;
-  for (int i = 1; i < argc; ++i) {
-    system.Arguments.push_back(Utf8ToCp1250(argv[i]));
-  }
-  system.ExecutablePath = RunningExecutablePath();
-  system.Now = LocalNow;
-  system.DecimalSeparator = LocaleDecimalSeparator();
-  system.MessageBoxes = SystemMessageBoxes();
-  return system;
 }
 
 }  // namespace bridge::platform

@@ -19,9 +19,13 @@ std::string Narrow(const wchar_t* text) {
   return Utf16ToCp1250(std::u16string(wide.begin(), wide.end()));
 }
 
-// argv[1...] of the process's command line as Windows splits it: blanks
-// separate, quotes group, and backslashes escape only quotes.
-std::vector<std::string> CommandLineArguments() {
+}  // namespace
+
+// The process's own command line as Windows splits it: blanks separate,
+// quotes group, and backslashes escape only quotes. argv is the C runtime's
+// split in the ANSI code page, which loses the Polish letters.
+std::vector<std::string> ProgramArguments(int /*argc*/,
+                                          const char* const* /*argv*/) {
   std::vector<std::string> arguments;
   int count = 0;
   wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -30,8 +34,6 @@ std::vector<std::string> CommandLineArguments() {
   ::LocalFree(split);
   return arguments;
 }
-
-}  // namespace
 
 TDateTime LocalNow() {
   SYSTEMTIME now{};
@@ -49,16 +51,6 @@ char LocaleDecimalSeparator() {
   }
   const std::string narrow = Narrow(separator);
   return narrow.size() == 1 && narrow[0] != '?' ? narrow[0] : '.';
-}
-
-TSystem RealSystem(int /*argc*/, const char* const* /*argv*/) {
-  TSystem system;
-  system.Arguments = CommandLineArguments();
-  system.ExecutablePath = RunningExecutablePath();
-  system.Now = LocalNow;
-  system.DecimalSeparator = LocaleDecimalSeparator();
-  system.MessageBoxes = SystemMessageBoxes();
-  return system;
 }
 
 }  // namespace bridge::platform
