@@ -2,13 +2,17 @@
 // of a path, whole-file reading and the writes that replace a file.
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 
 #include "platform/Files_internal.h"
 #include "platform/System.h"
 
 namespace bridge::platform {
 namespace {
+
+constexpr auto kLockPoll = std::chrono::milliseconds(50);
 
 std::size_t LastDelimiter(std::string_view path) {
   for (std::size_t i = path.size(); i > 0; --i) {
@@ -162,5 +166,29 @@ bool TReplaceOnCommit::Publish() {
 }
 
 bool TReplaceOnCommit::Commit() { return Prepare() && Publish(); }
+
+// --- TFileLock ---------------------------------------------------------------
+
+std::unique_ptr<TFileLock> TFileLock::Acquire(std::string_view path,
+                                              std::chrono::milliseconds wait,
+                                              TResult& result) {
+  result = TResult::kFailed;
+  if (path.empty() || !files_internal::Allowed(TFileOp::kLock, path)) {
+    return nullptr;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    const files_internal::TLockTry attempt = files_internal::TryLock(path);
+    result = attempt.Result;
+    if (result == TResult::kHeld) {
+      return std::unique_ptr<TFileLock>(
+          new TFileLock(attempt.Native, std::string(path)));
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!attempt.Again || now >= deadline) return nullptr;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        kLockPoll, deadline - now));
+  }
+}
 
 }  // namespace bridge::platform

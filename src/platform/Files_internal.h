@@ -2,10 +2,12 @@
 // and the split of a path. Only platform/Files*.cpp include this.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "platform/FileFaults.h"
+#include "platform/Files.h"
 
 namespace bridge::platform::files_internal {
 
@@ -16,5 +18,15 @@ bool Allowed(TFileOp op, std::string_view path, std::string_view second = {});
 void SetIoError();
 // The directory that holds the entry a path names; "." for a bare name.
 std::string ParentOf(std::string_view path);
+
+// One try at a lock file: held, with its native handle; or not, with what
+// the result would be if the wait ended now and whether trying again later
+// may succeed.
+struct TLockTry {
+  TFileLock::TResult Result = TFileLock::TResult::kFailed;
+  bool Again = false;
+  std::intptr_t Native = 0;
+};
+TLockTry TryLock(std::string_view path);
 
 }  // namespace bridge::platform::files_internal

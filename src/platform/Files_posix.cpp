@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
@@ -29,7 +28,6 @@ using files_internal::Allowed;
 using files_internal::ParentOf;
 
 constexpr std::size_t kCopyChunk = std::size_t{1} << 20;
-constexpr auto kLockPoll = std::chrono::milliseconds(50);
 
 std::string Native(std::string_view path) { return Cp1250ToUtf8(path); }
 
@@ -300,44 +298,34 @@ bool TFile::Close() {
 
 // --- TFileLock ---------------------------------------------------------------
 
-std::unique_ptr<TFileLock> TFileLock::Acquire(std::string_view path,
-                                              std::chrono::milliseconds wait,
-                                              TResult& result) {
-  result = TResult::kFailed;
-  if (path.empty() || !Allowed(TFileOp::kLock, path)) return nullptr;
+namespace files_internal {
+
+TLockTry TryLock(std::string_view path) {
   const std::string native = Native(path);
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  for (;;) {
-    const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    int locked;
-    while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    if (locked == 0) {
-      // The holder before removed the file as it let go: this lock is on a
-      // file nobody else will find, so the new one is tried.
-      struct stat held {};
-      struct stat named {};
-      if (::fstat(fd, &held) == 0 && ::stat(native.c_str(), &named) == 0 &&
-          held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-        result = TResult::kHeld;
-        return std::unique_ptr<TFileLock>(new TFileLock(fd, std::string(path)));
-      }
-      ::close(fd);
-      continue;
-    }
-    const bool busy = errno == EWOULDBLOCK;
-    ::close(fd);
-    if (!busy) return nullptr;
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) {
-      result = TResult::kBusy;
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-        kLockPoll, deadline - now));
+  const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return {};
+  int locked;
+  while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
   }
+  if (locked == 0) {
+    // The holder before removed the file as it let go: a lock on a file
+    // nobody else will find holds nothing, so a new one is tried.
+    struct stat held {};
+    struct stat named {};
+    if (::fstat(fd, &held) == 0 && ::stat(native.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+      return {TFileLock::TResult::kHeld, false, fd};
+    }
+    ::close(fd);
+    return {TFileLock::TResult::kBusy, true, 0};
+  }
+  const bool busy = errno == EWOULDBLOCK;
+  ::close(fd);
+  return {busy ? TFileLock::TResult::kBusy : TFileLock::TResult::kFailed, busy,
+          0};
 }
+
+}  // namespace files_internal
 
 // The file goes while it is still locked, so that nobody takes a lock on a
 // file that is about to disappear.

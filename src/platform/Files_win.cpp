@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
@@ -24,7 +23,6 @@ using files_internal::Allowed;
 using files_internal::ParentOf;
 
 constexpr DWORD kIoChunk = DWORD{1} << 20;
-constexpr auto kLockPoll = std::chrono::milliseconds(50);
 constexpr DWORD kShareAll =
     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -282,40 +280,27 @@ bool TFile::Close() {
 
 // --- TFileLock ---------------------------------------------------------------
 
+namespace files_internal {
+
 // The lock is the file itself, opened by one holder at a time and deleted
 // by the system when that holder closes it or ends in any way.
-std::unique_ptr<TFileLock> TFileLock::Acquire(std::string_view path,
-                                              std::chrono::milliseconds wait,
-                                              TResult& result) {
-  result = TResult::kFailed;
-  if (path.empty() || !Allowed(TFileOp::kLock, path)) return nullptr;
-  const std::wstring name = Wide(path);
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  for (;;) {
-    const HANDLE handle = ::CreateFileW(
-        name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      result = TResult::kHeld;
-      return std::unique_ptr<TFileLock>(
-          new TFileLock(AsNative(handle), std::string(path)));
-    }
-    const DWORD error = ::GetLastError();
-    // A holder that is letting go leaves the file pending deletion for a
-    // moment, which reads as access denied.
-    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
-      return nullptr;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) {
-      result =
-          error == ERROR_SHARING_VIOLATION ? TResult::kBusy : TResult::kFailed;
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-        kLockPoll, deadline - now));
+TLockTry TryLock(std::string_view path) {
+  const HANDLE handle = ::CreateFileW(
+      Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    return {TFileLock::TResult::kHeld, false, AsNative(handle)};
   }
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_SHARING_VIOLATION) {
+    return {TFileLock::TResult::kBusy, true, 0};
+  }
+  // A holder that is letting go leaves the file pending deletion for a
+  // moment, which reads as access denied; for good it means no permission.
+  return {TFileLock::TResult::kFailed, error == ERROR_ACCESS_DENIED, 0};
 }
+
+}  // namespace files_internal
 
 TFileLock::~TFileLock() { ::CloseHandle(AsHandle(FNative)); }
 

@@ -2,7 +2,6 @@
 
 #include "app/Uglobal.h"
 #include "app/Umessages.h"
-#include "dbf/uDBF_messages.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 
@@ -37,7 +36,7 @@ void TTransManager::Send() {
   FTable = std::make_unique<TDBF>();
   DefineDbfFields(*FTable);
   const auto cannotCreate = [this] {
-    Raise(dbf_messages::kCannotCreate.view(), FTablePath);
+    Raise(kCannotCreateFile.view(), FTablePath);
   };
   if (!FTable->CreateTable(FTablePath)) {
     FTable->Abandon();
