@@ -3,15 +3,17 @@
 #include "app/Uprogramparams_run.h"
 #include "platform/System.h"
 #if BRIDGE_WITH_WX
-#include "gui/Dialogs_wx.h"
+#include "gui/GuiOnDemand.h"
 #endif
 
 int main(int argc, char** argv) {
   bridge::platform::InstallSystem(bridge::platform::RealSystem(argc, argv));
 #if BRIDGE_WITH_WX
   // Real message boxes and the editor where a display is available, for
-  // batch jobs too; the console otherwise.
-  const bridge::gui::TGuiSession gui(argc > 0 ? argv[0] : nullptr);
+  // batch jobs too; the toolkit is loaded only when one is shown.
+  const bridge::gui::TGuiOnDemand gui(
+      bridge::gui::GuiModuleBeside(bridge::platform::System().ExecutablePath),
+      argc > 0 ? argv[0] : "forbook-bridge");
 #endif
   return bridge::StartProgram();
 }

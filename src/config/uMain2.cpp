@@ -28,8 +28,6 @@ inline constexpr auto kMaxIloscTooBig =
 inline constexpr auto kPickerTitle = Cp1250(u8"Wybór katalogu");
 inline constexpr auto kNotBound =
     Cp1250(u8"Zmian nie zapisano, bo nie otwarto konfiguracji urządzenia ");
-inline constexpr auto kNoScreen =
-    Cp1250(u8"Edytor parametrów nie jest dostępny w tej wersji programu");
 
 // The controls that layout "1.7.0" leaves open to change.
 constexpr std::string_view kAllowedIn170[] = {
@@ -475,7 +473,7 @@ TEditorScreen SetEditorScreen(TEditorScreen screen) {
 }
 
 void ShowEditor() {
-  if (!Screen()) throw EBridgeError(kNoScreen.str());
+  if (!Screen()) throw EBridgeError(kEditorMissing.str());
   TFMain2 form;
   Screen()(form);
 }

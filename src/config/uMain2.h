@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "config/Controls.h"
+#include "platform/Cp1250.h"
 
 namespace bridge {
 
@@ -125,6 +126,10 @@ class TFMain2 {
   bool FModified = false;
   TModalResult FModalResult = TModalResult::kNone;
 };
+
+// What the editor says in a program built without a screen for it.
+inline constexpr auto kEditorMissing =
+    Cp1250(u8"Edytor parametrów nie jest dostępny w tej wersji programu");
 
 // Shows a form modally on a screen and returns when it has closed.
 using TEditorScreen = std::function<void(TFMain2& form)>;

@@ -2,23 +2,19 @@
 
 #include <wx/app.h>
 #include <wx/dirdlg.h>
+#include <wx/msgdlg.h>
 #include <wx/init.h>
 #include <wx/log.h>
-#include <wx/msgdlg.h>
 
 #include <cstdlib>
 #include <utility>
 
 #include "gui/uMain2_wx.h"
 #include "platform/Cp1250.h"
-#include "platform/EBridgeError.h"
-#include "platform/System.h"
 
 namespace bridge::gui {
 namespace {
 
-inline constexpr auto kNeedsDisplay =
-    Cp1250(u8"Edytor parametrów wymaga ekranu graficznego");
 // The titles the boxes of the original platform library carry.
 constexpr const char* kErrorTitle = "Error";
 constexpr const char* kQuestionTitle = "Confirm";
@@ -111,25 +107,6 @@ TFolderPicker SetFolderPicker(TFolderPicker picker) {
 
 std::optional<std::string> PickFolder(wxWindow* owner, std::string_view title) {
   return Picker() ? Picker()(owner, title) : std::nullopt;
-}
-
-TGuiSession::TGuiSession(const char* argv0) : FStarted(StartToolkit(argv0)) {
-  if (FStarted) {
-    FSavedBoxes = std::exchange(platform::System().MessageBoxes,
-                                std::make_unique<TWxMessageBoxes>());
-    FSavedScreen = SetEditorScreen(ShowFormModal);
-  } else {
-    FSavedScreen = SetEditorScreen(
-        [](TFMain2& /*form*/) { throw EBridgeError(kNeedsDisplay.str()); });
-  }
-}
-
-TGuiSession::~TGuiSession() {
-  SetEditorScreen(std::move(FSavedScreen));
-  if (FStarted) {
-    platform::System().MessageBoxes = std::move(FSavedBoxes);
-    StopToolkit();
-  }
 }
 
 }  // namespace bridge::gui

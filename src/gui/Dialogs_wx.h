@@ -1,15 +1,13 @@
 // The GUI toolkit for the process: its start where a display is available,
-// the program's message boxes and the folder picker drawn with wxWidgets,
-// and the session that puts them in place of the console for one run.
+// and the program's message boxes and the folder picker drawn with
+// wxWidgets.
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "config/uMain2.h"
 #include "platform/Dialogs.h"
 
 class wxWindow;
@@ -39,22 +37,5 @@ using TFolderPicker = std::function<std::optional<std::string>(
 TFolderPicker SetFolderPicker(TFolderPicker picker);
 // The installed picker; the toolkit's directory dialog unless replaced.
 std::optional<std::string> PickFolder(wxWindow* owner, std::string_view title);
-
-// For one run of the program: where a display is available, real message
-// boxes and the editor dialog; otherwise the console stays and the editor
-// reports that it needs a display. The destructor puts everything back.
-class TGuiSession {
- public:
-  explicit TGuiSession(const char* argv0);
-  ~TGuiSession();
-  TGuiSession(const TGuiSession&) = delete;
-  TGuiSession& operator=(const TGuiSession&) = delete;
-  bool Started() const { return FStarted; }
-
- private:
-  bool FStarted = false;
-  std::unique_ptr<platform::TMessageBoxes> FSavedBoxes;
-  TEditorScreen FSavedScreen;
-};
 
 }  // namespace bridge::gui
