@@ -3,6 +3,8 @@
 #include <wx/app.h>
 #include <wx/dirdlg.h>
 #include <wx/msgdlg.h>
+// After msgdlg.h, which declares its base.
+#include <wx/generic/msgdlgg.h>
 #include <wx/init.h>
 #include <wx/log.h>
 
@@ -39,8 +41,9 @@ bool HasDisplay() {
   return set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
+// wx's own box: GTK's message dialog no longer shows the kind's icon.
 int ShowBox(std::string_view text, const wxString& title, long style) {
-  wxMessageDialog box(nullptr, ToWx(text), title, style);
+  wxGenericMessageDialog box(nullptr, ToWx(text), title, style);
   return box.ShowModal();
 }
 

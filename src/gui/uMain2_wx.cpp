@@ -26,6 +26,20 @@ namespace {
 // Width of an ordinary edit, in characters.
 constexpr int kFieldChars = 20;
 constexpr int kGap = 8;
+// Rows a column of a page holds before the page gets another column, so
+// that the dialog fits a screen of 768 pixels with a taskbar.
+constexpr std::size_t kRowsPerColumn = 11;
+// The frame around the rows of a dropped-down list.
+constexpr int kPopupFrame = 2;
+
+// The letter after the "&" of a caption, upper-cased; 0 for none.
+int MnemonicOf(std::string_view caption) {
+  const std::size_t at = caption.find('&');
+  if (at == std::string_view::npos || at + 1 >= caption.size()) return 0;
+  const char letter = caption[at + 1];
+  if (letter >= 'a' && letter <= 'z') return letter - 'a' + 'A';
+  return static_cast<unsigned char>(letter);
+}
 
 // A window or sizer handed to its parent, which deletes it.
 template <class T, class... TArgs>
@@ -49,6 +63,40 @@ void RelayoutAround(wxWindow* widget) {
 }
 
 }  // namespace
+
+// A drop-down list drawn by wx itself, so that the rows of its drop-down can
+// be counted (GTK's own list shows as many rows as fit the screen). Every row
+// has one height, so the drop-down holds exactly the rows asked for.
+class TDropDownList final : public wxOwnerDrawnComboBox {
+ public:
+  TDropDownList(wxWindow* parent, const wxString& name, int rows)
+      : wxOwnerDrawnComboBox(parent, wxID_ANY, wxEmptyString, wxDefaultPosition,
+                             wxDefaultSize, wxArrayString(), wxCB_READONLY,
+                             wxDefaultValidator, name),
+        FRowHeight(GetCharHeight() + kGap / 2) {
+    SetPopupMaxHeight(rows * FRowHeight + 2 * kPopupFrame);
+    // The wheel turns only the list that has the focus, never one that the
+    // pointer merely passes over.
+    Bind(wxEVT_MOUSEWHEEL, [this](wxMouseEvent& event) {
+      if (HasFocus()) event.Skip();
+    });
+  }
+  wxCoord OnMeasureItem(std::size_t /*item*/) const override {
+    return FRowHeight;
+  }
+  // Wide enough for the longest item beside the button.
+  void FitItems() {
+    int widest = GetCharWidth() * kFieldChars;
+    for (const wxString& item : GetStrings()) {
+      widest = std::max(widest,
+                        GetTextExtent(item).x + GetButtonSize().x + 2 * kGap);
+    }
+    if (GetMinSize().x != widest) SetMinSize(wxSize(widest, -1));
+  }
+
+ private:
+  int FRowHeight;
+};
 
 wxString ToWx(std::string_view text) {
   const std::string utf8 = platform::Cp1250ToUtf8(text);
@@ -134,6 +182,7 @@ TFMain2Wx::TFMain2Wx(TFMain2& form)
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& /*event*/) {
     Forward([&] { FForm.BitBtn2Click(); });
   });
+  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) { OnCharHook(event); });
 
   ShowTree(form.Form());
   form.SetView(this);
@@ -143,68 +192,91 @@ TFMain2Wx::TFMain2Wx(TFMain2& form)
 TFMain2Wx::~TFMain2Wx() {
   FForm.SetView(nullptr);
   FTimer.Stop();
+  // A list still dropped down would draw itself for a list half destroyed.
+  if (TDropDownList* list = DroppedList()) list->Dismiss();
   // The handlers reach into this object's members, so the widgets go first.
   DestroyChildren();
 }
 
 wxSizer* TFMain2Wx::BuildPage(wxWindow* page, const TTabSheet& sheet) {
-  // Rows of a label in the left column and its input in the right; a check
-  // box carries its own caption and spans the page.
-  auto* column = ParentOwned<wxBoxSizer>(wxVERTICAL);
-  wxFlexGridSizer* grid = nullptr;
-  wxWindow* pendingLabel = nullptr;
-  const auto addRow = [&](wxWindow* label, wxSizer* input) {
-    if (grid == nullptr) {
-      grid = ParentOwned<wxFlexGridSizer>(2, wxSize(2 * kGap, kGap / 4));
-      grid->AddGrowableCol(1);
-      column->Add(grid, 0, wxEXPAND | wxBOTTOM, kGap / 4);
-    }
-    if (label != nullptr) {
-      grid->Add(label, 0, wxALIGN_CENTER_VERTICAL);
-    } else {
-      grid->AddSpacer(0);
-    }
-    if (input != nullptr) {
-      grid->Add(input, 1, wxEXPAND);
-    } else {
-      grid->AddSpacer(0);
-    }
+  // The page's rows: a label with its input (and the buttons that follow the
+  // input on its row), or a check box, which carries its own caption.
+  struct TRow {
+    wxWindow* Label = nullptr;
+    wxSizer* Input = nullptr;
+    wxWindow* Check = nullptr;
   };
+  std::vector<TRow> rows;
+  wxWindow* pendingLabel = nullptr;
   const auto& children = sheet.Children();
   for (std::size_t i = 0; i < children.Count(); ++i) {
     TControl& control = children[i];
     wxWindow* widget = MakeWidget(page, control);
     if (dynamic_cast<TLabel*>(&control) != nullptr) {
-      if (pendingLabel != nullptr) addRow(pendingLabel, nullptr);
+      if (pendingLabel != nullptr) rows.push_back({pendingLabel});
       pendingLabel = widget;
       continue;
     }
     if (dynamic_cast<TCheckBox*>(&control) != nullptr) {
-      if (pendingLabel != nullptr) addRow(pendingLabel, nullptr);
+      if (pendingLabel != nullptr) rows.push_back({pendingLabel});
       pendingLabel = nullptr;
-      grid = nullptr;
-      column->Add(widget, 0, wxBOTTOM, kGap / 4);
+      rows.push_back({nullptr, nullptr, widget});
       continue;
     }
-    // An input, with the buttons that follow it on its row.
-    auto* row = ParentOwned<wxBoxSizer>(wxHORIZONTAL);
+    auto* input = ParentOwned<wxBoxSizer>(wxHORIZONTAL);
     const auto* edit = dynamic_cast<const TEdit*>(&control);
     const bool hasButton = i + 1 < children.Count() &&
                            dynamic_cast<TButton*>(&children[i + 1]) != nullptr;
     const bool stretches = (edit != nullptr && edit->Wide()) || hasButton;
-    row->Add(widget, stretches ? 1 : 0, wxALIGN_CENTER_VERTICAL);
+    input->Add(widget, stretches ? 1 : 0, wxALIGN_CENTER_VERTICAL);
     while (i + 1 < children.Count() &&
            dynamic_cast<TButton*>(&children[i + 1]) != nullptr) {
       ++i;
-      row->Add(MakeWidget(page, children[i]), 0,
-               wxALIGN_CENTER_VERTICAL | wxLEFT, kGap / 2);
+      input->Add(MakeWidget(page, children[i]), 0,
+                 wxALIGN_CENTER_VERTICAL | wxLEFT, kGap / 2);
     }
-    addRow(pendingLabel, row);
+    rows.push_back({pendingLabel, input});
     pendingLabel = nullptr;
   }
-  if (pendingLabel != nullptr) addRow(pendingLabel, nullptr);
-  auto* outer = ParentOwned<wxBoxSizer>(wxVERTICAL);
-  outer->Add(column, 1, wxEXPAND | wxALL, kGap);
+  if (pendingLabel != nullptr) rows.push_back({pendingLabel});
+
+  // Columns side by side, filled top to bottom in the form's order; labels
+  // and inputs line up in a grid between check boxes.
+  const std::size_t columns =
+      (rows.size() + kRowsPerColumn - 1) / kRowsPerColumn;
+  const std::size_t perColumn =
+      columns == 0 ? 0 : (rows.size() + columns - 1) / columns;
+  auto* outer = ParentOwned<wxBoxSizer>(wxHORIZONTAL);
+  wxBoxSizer* column = nullptr;
+  wxFlexGridSizer* grid = nullptr;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (r % perColumn == 0) {
+      column = ParentOwned<wxBoxSizer>(wxVERTICAL);
+      outer->Add(column, 1, wxEXPAND | wxALL, kGap);
+      grid = nullptr;
+    }
+    const TRow& row = rows[r];
+    if (row.Check != nullptr) {
+      grid = nullptr;
+      column->Add(row.Check, 0, wxBOTTOM, kGap / 4);
+      continue;
+    }
+    if (grid == nullptr) {
+      grid = ParentOwned<wxFlexGridSizer>(2, wxSize(2 * kGap, kGap / 4));
+      grid->AddGrowableCol(1);
+      column->Add(grid, 0, wxEXPAND | wxBOTTOM, kGap / 4);
+    }
+    if (row.Label != nullptr) {
+      grid->Add(row.Label, 0, wxALIGN_CENTER_VERTICAL);
+    } else {
+      grid->AddSpacer(0);
+    }
+    if (row.Input != nullptr) {
+      grid->Add(row.Input, 1, wxEXPAND);
+    } else {
+      grid->AddSpacer(0);
+    }
+  }
   return outer;
 }
 
@@ -231,14 +303,8 @@ wxWindow* TFMain2Wx::MakeWidget(wxWindow* parent, TControl& control) {
     });
     widget = box;
   } else if (auto* list = dynamic_cast<TComboBox*>(&control)) {
-    // A list drawn by wx itself, so that the rows of its drop-down can be
-    // counted; GTK's own list shows as many rows as fit the screen.
-    auto* combo = ParentOwned<wxOwnerDrawnComboBox>(
-        parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-        wxArrayString(), wxCB_READONLY, wxDefaultValidator, name);
-    combo->SetInitialSize(wxSize(combo->GetCharWidth() * kFieldChars, -1));
-    combo->SetPopupMaxHeight(list->DropDownCount() *
-                             (combo->GetCharHeight() + 4));
+    auto* combo =
+        ParentOwned<TDropDownList>(parent, name, list->DropDownCount());
     combo->Bind(wxEVT_COMBOBOX, [this, list, combo](wxCommandEvent& /*event*/) {
       Forward([&] { list->Select(combo->GetSelection()); });
     });
@@ -261,6 +327,38 @@ wxWindow* TFMain2Wx::MakeWidget(wxWindow* parent, TControl& control) {
   }
   FWidgets[&control] = widget;
   return widget;
+}
+
+TDropDownList* TFMain2Wx::DroppedList() const {
+  for (const auto& [control, widget] : FWidgets) {
+    auto* list = dynamic_cast<TDropDownList*>(widget);
+    if (list != nullptr && list->IsPopupShown()) return list;
+  }
+  return nullptr;
+}
+
+void TFMain2Wx::OnCharHook(wxKeyEvent& event) {
+  // A dropped-down list takes Esc for itself, as a native list does; the
+  // dialog hears Esc first, so it closes the list here.
+  if (event.GetKeyCode() == WXK_ESCAPE) {
+    if (TDropDownList* list = DroppedList()) {
+      list->Dismiss();
+      return;
+    }
+  }
+  // GTK knows no control for a label's mnemonic to focus, so Alt and the
+  // label's letter focus the label's control here.
+  if (event.GetModifiers() == wxMOD_ALT) {
+    for (const auto& [control, widget] : FWidgets) {
+      const auto* label = dynamic_cast<const TLabel*>(control);
+      if (label != nullptr && label->FocusControl() != nullptr &&
+          MnemonicOf(label->Caption()) == event.GetKeyCode()) {
+        FocusControl(*label->FocusControl());
+        return;
+      }
+    }
+  }
+  event.Skip();
 }
 
 int TFMain2Wx::RunModal() {
@@ -324,7 +422,13 @@ void TFMain2Wx::ShowState(const TControl& control) {
       text->SetMaxLength(static_cast<unsigned long>(limit));
       FLimits[edit] = limit;
     }
-    if (text->GetValue() != value) text->ChangeValue(value);
+    if (text->GetValue() != value) {
+      // The form may have written back what the user typed with a character
+      // replaced; the caret stays where the typing left it.
+      const long caret = text->GetInsertionPoint();
+      text->ChangeValue(value);
+      text->SetInsertionPoint(std::min(caret, text->GetLastPosition()));
+    }
     text->SetEditable(!edit->ReadOnly());
     const wxColour colour = wxSystemSettings::GetColour(
         edit->Color() == TColorRole::kWindow ? wxSYS_COLOUR_WINDOW
@@ -341,9 +445,21 @@ void TFMain2Wx::ShowState(const TControl& control) {
       RelayoutAround(box);
     }
   } else if (const auto* list = dynamic_cast<const TComboBox*>(&control)) {
-    auto* combo = static_cast<wxOwnerDrawnComboBox*>(widget);
+    auto* combo = static_cast<TDropDownList*>(widget);
     const wxArrayString items = ToWxItems(list->Items());
-    if (combo->GetStrings() != items) combo->Set(items);
+    if (combo->GetStrings() != items) {
+      combo->Set(items);
+      combo->FitItems();
+      RelayoutAround(combo);
+    }
+    // A list looks like an edit: open ones on the window colour, locked ones
+    // on the button face, as read-only edits are.
+    const wxColour colour = wxSystemSettings::GetColour(
+        list->Enabled() ? wxSYS_COLOUR_WINDOW : wxSYS_COLOUR_BTNFACE);
+    if (combo->GetBackgroundColour() != colour) {
+      combo->SetBackgroundColour(colour);
+      combo->Refresh();
+    }
     if (combo->GetSelection() != list->ItemIndex()) {
       combo->SetSelection(list->ItemIndex() < 0 ? wxNOT_FOUND
                                                 : list->ItemIndex());

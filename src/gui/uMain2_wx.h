@@ -14,10 +14,13 @@
 
 #include "config/uMain2.h"
 
+class wxKeyEvent;
 class wxNotebook;
 class wxSizer;
 
 namespace bridge::gui {
+
+class TDropDownList;
 
 // Windows-1250 text for the screen, and the screen's text back.
 wxString ToWx(std::string_view text);
@@ -44,6 +47,10 @@ class TFMain2Wx final : public wxDialog, public TFMain2View {
   wxSizer* BuildPage(wxWindow* page, const TTabSheet& sheet);
   wxWindow* MakeWidget(wxWindow* parent, TControl& control);
   void ShowState(const TControl& control);
+  // The list whose rows are dropped down, or nullptr.
+  TDropDownList* DroppedList() const;
+  // Esc for a dropped-down list, and the labels' mnemonics.
+  void OnCharHook(wxKeyEvent& event);
   void ShowTree(const TControl& control);
   // Runs a user action; an error that escapes it is shown, as the
   // toolkit's loop cannot carry it.

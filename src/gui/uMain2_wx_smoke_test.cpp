@@ -9,18 +9,28 @@
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 #include <wx/msgdlg.h>
+// After msgdlg.h, which declares its base.
+#include <fcntl.h>
+#include <unistd.h>
+#include <wx/generic/msgdlgg.h>
 #include <wx/notebook.h>
 #include <wx/odcombo.h>
 #include <wx/settings.h>
+#include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/stopwatch.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
+#include <wx/vlbox.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
+#include <thread>
 
 #include "config/IniFile.h"
 #include "gui/Dialogs_wx.h"
@@ -28,6 +38,10 @@
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
 #include "testing/TestSupport.h"
+// Last, for the macros Xlib defines.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#undef Status
 
 namespace bridge::gui {
 namespace {
@@ -99,6 +113,44 @@ void SaveScreenshot(wxWindow& window, const std::string& name) {
   }
   EXPECT_TRUE(bitmap.ConvertToImage().SaveFile(
       wxString::FromUTF8(std::string(dir) + "/" + name), wxBITMAP_TYPE_PNG));
+}
+
+// What the process writes to its standard error while one lives, GTK's
+// warnings included.
+class TCapturedStderr {
+ public:
+  explicit TCapturedStderr(const std::string& file)
+      : FFile(file), FSaved(::dup(2)) {
+    std::fflush(stderr);
+    const int to = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(to, 2);
+    ::close(to);
+  }
+  ~TCapturedStderr() { Restore(); }
+  TCapturedStderr(const TCapturedStderr&) = delete;
+  TCapturedStderr& operator=(const TCapturedStderr&) = delete;
+  std::string Text() {
+    Restore();
+    return ReadBytes(FFile);
+  }
+
+ private:
+  void Restore() {
+    if (FSaved < 0) return;
+    std::fflush(stderr);
+    ::dup2(FSaved, 2);
+    ::close(FSaved);
+    FSaved = -1;
+  }
+  std::string FFile;
+  int FSaved;
+};
+
+// The whole rows a dropped-down list shows at once.
+int VisibleRows(wxOwnerDrawnComboBox& list) {
+  auto* rows = dynamic_cast<wxVListBox*>(list.GetPopupControl()->GetControl());
+  if (rows == nullptr) return -1;
+  return rows->GetClientSize().y / rows->GetItemRect(0).height;
 }
 
 // Runs the dialog modally while the script acts inside its loop; a script
@@ -240,6 +292,83 @@ TEST_F(OnScreen, FolderButtonFillsTheDirectoryAndEscCancels) {
   EXPECT_EQ(ReadBytes(FDir / "12/forbook-bridge.cfg"), before);
 }
 
+TEST_F(OnScreen, KeysListsAndEditsBehaveAsNativeOnes) {
+  // Twelve devices, more than the drop-down shows at once.
+  for (int device = 20; device < 30; ++device) {
+    ASSERT_TRUE(platform::CreateDir(FDir / std::to_string(device)));
+  }
+  TFMain2Wx dialog(FForm);
+  auto* devices = Widget<wxOwnerDrawnComboBox>(dialog, "CDevices");
+  auto* priceMin = Widget<wxOwnerDrawnComboBox>(dialog, "cPriceMin");
+  auto* folder = Widget<wxTextCtrl>(dialog, "eDir");
+  ASSERT_TRUE(devices && priceMin && folder);
+  const int result = RunScripted(dialog, [&] {
+    ASSERT_TRUE(WaitUntil([&] { return devices->GetCount() == 12; }));
+    // The whole dialog, title bar included, fits a 1366x768 screen above a
+    // taskbar.
+    EXPECT_LE(dialog.GetSize().x, 1366);
+    EXPECT_LE(dialog.GetSize().y, 768 - 48 - 40);
+    // An open list looks open and a locked one locked, as edits do; a list
+    // shows its longest item whole.
+    EXPECT_EQ(priceMin->GetBackgroundColour(),
+              wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+    EXPECT_NE(dialog.Widget("cFirms")->GetBackgroundColour(),
+              priceMin->GetBackgroundColour());
+    EXPECT_GE(priceMin->GetSize().x,
+              priceMin->GetTextExtent(U(u8"Ostatnia cena zakupu")).x +
+                  priceMin->GetButtonSize().x);
+
+    wxUIActionSimulator simulator;
+    simulator.MouseMove(CentreOf(folder));
+    Settle();
+    folder->SetFocus();
+    Settle();
+    {
+      TCapturedStderr output(FDir / "stderr.txt");
+      simulator.Char('u', wxMOD_ALT);
+      EXPECT_TRUE(WaitUntil([&] { return wxWindow::FindFocus() == devices; }));
+      Settle();
+      EXPECT_EQ(output.Text(), "");
+    }
+
+    // The wheel over a list without the focus leaves it alone.
+    const int picked = priceMin->GetSelection();
+    wxMouseEvent wheel(wxEVT_MOUSEWHEEL);
+    wheel.m_wheelRotation = -120;
+    wheel.m_wheelDelta = 120;
+    wheel.m_linesPerAction = 3;
+    wheel.SetEventObject(priceMin);
+    priceMin->GetEventHandler()->ProcessEvent(wheel);
+    EXPECT_EQ(priceMin->GetSelection(), picked);
+
+    // Esc closes a dropped-down list, and only the list.
+    devices->Popup();
+    ASSERT_TRUE(WaitUntil([&] { return devices->IsPopupShown(); }));
+    Settle();
+    EXPECT_EQ(VisibleRows(*devices), 10);
+    simulator.Char(WXK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !devices->IsPopupShown(); }));
+    Settle();
+    EXPECT_EQ(FForm.ModalResult(), TModalResult::kNone);
+
+    // A character without a Windows-1250 code turns into "?" where it was
+    // typed, and the caret stays behind it.
+    folder->SetFocus();
+    folder->SetValue("abcd");
+    folder->SetInsertionPoint(2);
+    folder->WriteText(U(u8"\u4e2d"));
+    EXPECT_EQ(FForm.Controls().eDir->Text(), "ab?cd");
+    EXPECT_EQ(folder->GetValue(), "ab?cd");
+    EXPECT_EQ(folder->GetInsertionPoint(), 3);
+
+    simulator.MouseMove(CentreOf(folder));
+    Settle();
+    simulator.Char(WXK_ESCAPE);
+    WaitUntil([&] { return FForm.ModalResult() != TModalResult::kNone; });
+  });
+  EXPECT_EQ(result, wxID_CANCEL);
+}
+
 TEST_F(OnScreen180, ARefusedSaveBringsTheFailingEditForward) {
   TFMain2Wx dialog(FForm);
   auto* notebook = Widget<wxNotebook>(dialog, "PC");
@@ -268,7 +397,8 @@ TEST_F(OnScreen180, ARefusedSaveBringsTheFailingEditForward) {
 }
 
 // A message box that must come with a caption, an icon and a text.
-class TExpectBox final : public wxExpectModalBase<wxMessageDialog, TExpectBox> {
+class TExpectBox final
+    : public wxExpectModalBase<wxGenericMessageDialog, TExpectBox> {
  public:
   TExpectBox(int answer, wxString caption, long icon, wxString message)
       : FAnswer(answer),
@@ -277,7 +407,7 @@ class TExpectBox final : public wxExpectModalBase<wxMessageDialog, TExpectBox> {
         FMessage(std::move(message)) {}
 
  protected:
-  int OnInvoked(wxMessageDialog* box) const override {
+  int OnInvoked(wxGenericMessageDialog* box) const override {
     EXPECT_EQ(box->GetCaption(), FCaption);
     EXPECT_EQ(box->GetMessage(), FMessage);
     EXPECT_NE(box->GetMessageDialogStyle() & FIcon, 0);
@@ -306,6 +436,106 @@ TEST(GuiMessageBoxes, ShowTheirKindAndTextAndReportTheAnswer) {
   wxTEST_DIALOG(boxes.ShowInformation("Niepoprawny format danych"),
                 TExpectBox(wxID_OK, "Informacja", wxICON_ERROR,
                            "Niepoprawny format danych"));
+}
+
+// A top-level window of any process on the display, found by its title.
+std::optional<wxRect> FindWindowTitled(const wxString& title) {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return std::nullopt;
+  const Atom name = XInternAtom(display, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  std::optional<wxRect> found;
+  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children,
+             &count);
+  for (unsigned i = 0; i < count && !found; ++i) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long left = 0;
+    unsigned char* text = nullptr;
+    XWindowAttributes where{};
+    if (XGetWindowProperty(display, children[i], name, 0, 256, False, utf8,
+                           &type, &format, &items, &left, &text) == Success &&
+        text != nullptr &&
+        wxString::FromUTF8(reinterpret_cast<const char*>(text)) == title &&
+        XGetWindowAttributes(display, children[i], &where) != 0 &&
+        where.map_state == IsViewable) {
+      found = wxRect(where.x, where.y, where.width, where.height);
+    }
+    if (text != nullptr) XFree(text);
+  }
+  if (children != nullptr) XFree(children);
+  XCloseDisplay(display);
+  return found;
+}
+
+TEST(ProgramOnScreen, OpensTheEditorBesideTwoDevicesAndEscClosesIt) {
+  if (!ToolkitUp()) GTEST_SKIP() << kNoDisplay;
+  TTempDir dir;
+  const std::string exe =
+      testing::InstallProgram(FORBOOK_BRIDGE_EXE, dir.Str());
+  const std::string module = dir / "forbook-bridge-gui.so";
+  WriteBytes(module, ReadBytes(platform::ExtractFileDir(FORBOOK_BRIDGE_EXE) +
+                               "/forbook-bridge-gui.so"));
+  ASSERT_TRUE(platform::CreateDir(dir / "12"));
+  ASSERT_TRUE(platform::CreateDir(dir / "13"));
+  // The program on this display, with its standard error in a file.
+  int status = -1;
+  std::thread program([&] {
+    const std::string command = "cd '" + dir.Str() +
+                                "' && timeout 60 ./forbook-bridge RW:E KU:13 "
+                                "</dev/null 2>stderr.txt";
+    const int raw = std::system(command.c_str());
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  });
+  std::optional<wxRect> window;
+  const wxString title = U(u8"Edycja parametrów");
+  WaitUntil([&] { return (window = FindWindowTitled(title)).has_value(); });
+  if (window) {
+    wxUIActionSimulator simulator;
+    simulator.MouseMove(window->GetPosition() + window->GetSize() / 2);
+    Settle();
+    wxMilliSleep(300);  // the device list fills after the dialog shows
+    simulator.Char('u', wxMOD_ALT);
+    Settle();
+    simulator.Char(WXK_ESCAPE);
+  }
+  program.join();
+  ASSERT_TRUE(window.has_value()) << "the editor never showed";
+  EXPECT_LE(window->GetBottom(), 768 - 48);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadBytes(dir / "stderr.txt"), "");
+}
+
+TEST(GuiMessageBoxes, ShowTheIconOfTheirKind) {
+  if (!ToolkitUp()) GTEST_SKIP() << kNoDisplay;
+  // GTK's own message dialog no longer draws one.
+  const auto boxHasIcon = [] {
+    bool found = false;
+    for (wxWindow* window : wxTopLevelWindows) {
+      auto* box = dynamic_cast<wxDialog*>(window);
+      if (box == nullptr || !box->IsModal()) continue;
+      for (const wxWindow* child : box->GetChildren()) {
+        const auto* icon = dynamic_cast<const wxStaticBitmap*>(child);
+        found = found || (icon != nullptr && icon->GetBitmap().IsOk());
+      }
+      box->EndModal(wxID_OK);
+    }
+    return found;
+  };
+  TWxMessageBoxes boxes;
+  bool errorIcon = false;
+  wxTheApp->CallAfter([&] { errorIcon = boxHasIcon(); });
+  boxes.ShowError("Error");
+  bool informationIcon = false;
+  wxTheApp->CallAfter([&] { informationIcon = boxHasIcon(); });
+  boxes.ShowInformation("Niepoprawny format danych");
+  EXPECT_TRUE(errorIcon);
+  EXPECT_TRUE(informationIcon);
 }
 
 TEST(ProgramWithoutDisplay, EditorReportsThatItNeedsOne) {
