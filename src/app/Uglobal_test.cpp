@@ -5,6 +5,7 @@
 
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
+#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 
 namespace bridge {

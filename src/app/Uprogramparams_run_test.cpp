@@ -9,6 +9,7 @@
 
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
+#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 #include "transfer/DocumentTablesTestSupport.h"
 

@@ -5,6 +5,7 @@
 
 #include "app/Uversionsmanager.h"
 #include "platform/EBridgeError.h"
+#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 
 namespace bridge {

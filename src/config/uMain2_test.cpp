@@ -11,6 +11,7 @@
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
+#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 
 namespace bridge {

@@ -37,6 +37,7 @@
 #include "gui/uMain2_wx.h"
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
+#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 // Last, for the macros Xlib defines.
 #include <X11/Xatom.h>

@@ -332,13 +332,4 @@ TTestSystem::TTestSystem(const std::string& exeDir,
       FScope(MakeSystem(exeDir, std::move(arguments), decimalSeparator, now,
                         FBoxes)) {}
 
-TScopedConfigFile::TScopedConfigFile(std::unique_ptr<TConfigFile> file)
-    : FSaved(SetConfigFile(std::move(file))) {}
-
-TScopedConfigFile::TScopedConfigFile(std::string_view deviceName)
-    : TScopedConfigFile(std::make_unique<TConfigFile>(
-          platform::System().ExecutablePath, deviceName)) {}
-
-TScopedConfigFile::~TScopedConfigFile() { SetConfigFile(std::move(FSaved)); }
-
 }  // namespace bridge::testing

@@ -1,6 +1,6 @@
-// What the tests share: temporary directories, byte comparisons, a system of
-// their own (fixed clock, chosen decimal separator, recorded message boxes)
-// and a configuration bound to a temporary program directory.
+// What the tests of every layer share: temporary directories, byte
+// comparisons, runs of the built program and a system of their own (fixed
+// clock, chosen decimal separator, recorded message boxes).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "config/uKonfig.h"
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
 #include "platform/System.h"
@@ -111,21 +110,6 @@ class TTestSystem {
  private:
   TRecordingMessageBoxes* FBoxes;
   platform::TScopedSystem FScope;
-};
-
-// Installs a configuration for one test and removes it afterwards.
-class TScopedConfigFile {
- public:
-  explicit TScopedConfigFile(std::unique_ptr<TConfigFile> file);
-  // The configuration of the current system's executable for a device.
-  explicit TScopedConfigFile(std::string_view deviceName);
-  ~TScopedConfigFile();
-  TScopedConfigFile(const TScopedConfigFile&) = delete;
-  TScopedConfigFile& operator=(const TScopedConfigFile&) = delete;
-  TConfigFile& Get() { return ConfigFile(); }
-
- private:
-  std::unique_ptr<TConfigFile> FSaved;
 };
 
 }  // namespace bridge::testing

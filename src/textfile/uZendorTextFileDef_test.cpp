@@ -11,6 +11,7 @@
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
+#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 
 namespace bridge {

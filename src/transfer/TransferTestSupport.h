@@ -11,6 +11,7 @@
 
 #include "app/Uglobal.h"
 #include "platform/Files.h"
+#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 #include "transfer/DocumentTablesTestSupport.h"
 
