@@ -11,7 +11,7 @@
 #include "dbf/uDBF_messages.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
-#include "transfer/DefinitionLines.h"
+#include "transfer/TransferTables.h"
 
 namespace bridge {
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/EBridgeError.h"
 #include "platform/System.h"
 #include "platform/Text.h"
-#include "transfer/DefinitionLines.h"
+#include "transfer/TransferTables.h"
 
 namespace bridge {
 namespace {
