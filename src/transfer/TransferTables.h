@@ -51,6 +51,15 @@ void DeclareFields(TDBF& table, std::span<const TDeviceField<TWrite>> fields,
   }
 }
 
+// The fields of the layout in force: the older one or the newer one.
+template <typename TWrite, std::size_t kOlder, std::size_t kNewer>
+constexpr std::span<const TDeviceField<TWrite>> LayoutFields(
+    bool newLayout, const TDeviceField<TWrite> (&older)[kOlder],
+    const TDeviceField<TWrite> (&newer)[kNewer]) {
+  if (newLayout) return newer;
+  return older;
+}
+
 // What a conversion writes, named by an enum whose last enumerator,
 // kNotWritten, counts the others and marks a field left blank.
 template <typename TSlot>
@@ -61,28 +70,32 @@ concept TableSlot = std::is_enum_v<TSlot> && requires {
 // The definitions of one run's table by slot. A slot that the layout in
 // force does not declare stays empty; the conversion of that layout does not
 // write it.
-template <TableSlot TSlot>
 class TTableSlots {
  public:
-  using TField = TDeviceField<TSlot>;
-
-  void Declare(TDBF& table, std::span<const TField> fields) {
-    FFields.fill(nullptr);
-    DeclareFields(table, fields,
-                  [this](const TDBFFieldDef& def, const TField& field) {
-                    if (field.Write != TSlot::kNotWritten) {
-                      FFields[static_cast<std::size_t>(field.Write)] = &def;
-                    }
-                  });
+  template <TableSlot TSlot>
+  void Declare(TDBF& table, std::span<const TDeviceField<TSlot>> fields) {
+    FFields.assign(static_cast<std::size_t>(TSlot::kNotWritten), nullptr);
+    DeclareFields(
+        table, fields,
+        [this](const TDBFFieldDef& def, const TDeviceField<TSlot>& field) {
+          if (field.Write != TSlot::kNotWritten) {
+            FFields[static_cast<std::size_t>(field.Write)] = &def;
+          }
+        });
   }
 
+  template <TableSlot TSlot, std::size_t kCount>
+  void Declare(TDBF& table, const TDeviceField<TSlot> (&fields)[kCount]) {
+    Declare(table, std::span<const TDeviceField<TSlot>>(fields));
+  }
+
+  template <TableSlot TSlot>
   const TDBFFieldDef& operator[](TSlot slot) const {
     return *FFields[static_cast<std::size_t>(slot)];
   }
 
  private:
-  std::array<const TDBFFieldDef*, static_cast<std::size_t>(TSlot::kNotWritten)>
-      FFields{};
+  std::vector<const TDBFFieldDef*> FFields;
 };
 
 // --- The host file -----------------------------------------------------------

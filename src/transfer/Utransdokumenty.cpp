@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "app/Uglobal.h"
 #include "app/Uprogramparams.h"
 #include "platform/Cp1250.h"
 #include "platform/Text.h"
+#include "transfer/TransferTables.h"
 
 namespace bridge {
 namespace {
@@ -16,55 +19,104 @@ namespace {
 // the colon), IDKONTRAHDOST (two TABs) and the last three (a blank for the
 // TAB). The parser passes the spacing over; the comments are the host's own
 // descriptions of the fields, spelling included.
-constexpr auto kDocHeadDefinitions = Cp1250(
-    u8"IDKONTRAH:String;\t- identyfikator kontrahenta (numer) (15)\n"
-    u8"DATA:TDateTime;\t- Data dokumentu\n"
-    u8"NAZWADOK:String;\t- nazwa dokumentu (10)  opis dozwolonych wartośći w "
-    u8"pkt 7.\n"
-    u8"NRDOK:String;\t- numer dokumentu (25)\n"
-    u8"TERMIN:TDateTime;\t- termin płatności\n"
-    u8"PLATNOSC:String;\t- sposób płatności (35)\n"
-    u8"SUMA:Currency;\t- Wartość brutto dokumentu - liczone zgodnie z "
-    u8"definicją dokumentu\n"
-    u8"ILEPOZ:Integer;\t- ilość pozycji\n"
-    u8"GOTOWKA:Currency;\t- zapłata gotówkowa przyjęta na dokumencie\n"
-    u8"DOT_DATA:TDateTime;\t- data dokumentu powiązanego (np KP do FA)\n"
-    u8"DOT_NAZWADOK:String;\t- nazwa dokumentu powiązanego (10) (np KP do "
-    u8"FA)\n"
-    u8"DOT_NRDOK:String;\t- numer dokumentu powiązanego (25) (np KP do FA)\n"
-    u8"ANULOWANY\t :Boolean;\t- czy dokument został anulowany\n"
-    u8"UWAGI:String;\t- (Memo) Uwagi do dokumentu\n"
-    u8"NRZLEC:String;\t- numer zlecenia (20)\n"
-    u8"CECHA_1:String;\t- Cecha 1 (35)\n"
-    u8"CECHA_2:String;\t- Cecha 2 (35)\n"
-    u8"CECHA_3:String;\t- Cecha 3 (35)\n"
-    u8"IDKONTRAHODB:String;\t- identyfikator kontrahenta odbierającego "
-    u8"dokument (numer) (15)\n"
-    u8"DATAOBOW:TDateTime;\t- data obowiązywania zamówienia\n"
-    u8"CECHA_4:String;\t- Cecha 4 (35)\n"
-    u8"CECHA_5:String;\t- Cecha 5 (35)\n"
-    u8"IDKONTRAHDOST:String;\t\t- numer kontrahenta - dostawcy (15)\n"
-    u8"MAGAZYN:String; - numer magazynu(10)\n"
-    u8"WYDRUKOWANY:Boolean; - czy dokument był drukowany na zwykłej "
-    u8"drukarce\n"
-    u8"ZAFISKALIZOWANY:Boolean; - czy dokument został sfiskalizowany, jak "
-    u8"dokument nie jest fiskalny to parametr nie jest brany pod uwagę");
+constexpr TDefinitionLine kDocHeadLines[] = {
+    DefinitionLine(
+        u8"IDKONTRAH:String;\t- identyfikator kontrahenta (numer) (15)"),
+    DefinitionLine(u8"DATA:TDateTime;\t- Data dokumentu"),
+    DefinitionLine(u8"NAZWADOK:String;\t- nazwa dokumentu (10)  opis "
+                   u8"dozwolonych wartośći w pkt 7."),
+    DefinitionLine(u8"NRDOK:String;\t- numer dokumentu (25)"),
+    DefinitionLine(u8"TERMIN:TDateTime;\t- termin płatności"),
+    DefinitionLine(u8"PLATNOSC:String;\t- sposób płatności (35)"),
+    DefinitionLine(u8"SUMA:Currency;\t- Wartość brutto dokumentu - liczone "
+                   u8"zgodnie z definicją dokumentu"),
+    DefinitionLine(u8"ILEPOZ:Integer;\t- ilość pozycji"),
+    DefinitionLine(
+        u8"GOTOWKA:Currency;\t- zapłata gotówkowa przyjęta na dokumencie"),
+    DefinitionLine(
+        u8"DOT_DATA:TDateTime;\t- data dokumentu powiązanego (np KP do FA)"),
+    DefinitionLine(u8"DOT_NAZWADOK:String;\t- nazwa dokumentu powiązanego (10) "
+                   u8"(np KP do FA)"),
+    DefinitionLine(u8"DOT_NRDOK:String;\t- numer dokumentu powiązanego (25) "
+                   u8"(np KP do FA)"),
+    DefinitionLine(u8"ANULOWANY\t :Boolean;\t- czy dokument został anulowany"),
+    DefinitionLine(u8"UWAGI:String;\t- (Memo) Uwagi do dokumentu"),
+    DefinitionLine(u8"NRZLEC:String;\t- numer zlecenia (20)"),
+    DefinitionLine(u8"CECHA_1:String;\t- Cecha 1 (35)"),
+    DefinitionLine(u8"CECHA_2:String;\t- Cecha 2 (35)"),
+    DefinitionLine(u8"CECHA_3:String;\t- Cecha 3 (35)"),
+    DefinitionLine(u8"IDKONTRAHODB:String;\t- identyfikator kontrahenta "
+                   u8"odbierającego dokument (numer) (15)"),
+    DefinitionLine(u8"DATAOBOW:TDateTime;\t- data obowiązywania zamówienia"),
+    DefinitionLine(u8"CECHA_4:String;\t- Cecha 4 (35)"),
+    DefinitionLine(u8"CECHA_5:String;\t- Cecha 5 (35)"),
+    DefinitionLine(
+        u8"IDKONTRAHDOST:String;\t\t- numer kontrahenta - dostawcy (15)"),
+    DefinitionLine(u8"MAGAZYN:String; - numer magazynu(10)"),
+    DefinitionLine(u8"WYDRUKOWANY:Boolean; - czy dokument był drukowany na "
+                   u8"zwykłej drukarce"),
+    DefinitionLine(
+        u8"ZAFISKALIZOWANY:Boolean; - czy dokument został sfiskalizowany, jak "
+        u8"dokument nie jest fiskalny to parametr nie jest brany pod uwagę"),
+};
 
 // "poz.txt", in the same form throughout.
-constexpr auto kDocPosDefinitions = Cp1250(
-    u8"NAZWADOK:String;\t- nazwa dokumentu (10)\n"
-    u8"NRDOK:String;\t- numer dokumentu (25)\n"
-    u8"KODTOW:String;\t- indeks dokumentu (25)\n"
-    u8"ILOSC:Currency;\t- ilość\n"
-    u8"CENA:Currency;\t- cena netto\n"
-    u8"PROCBONIF:Currency;\t- bonifikata\t- liczone zgodnie z definicją "
-    u8"dokumentu\n"
-    u8"CENA_UZG:Boolean;\t- czy cena jest uzgodniona\n"
-    u8"CENA_BRUTTO:Boolean;\t- czy cena jest od brutto (domyślnie FALSE)\n"
-    u8"UWAGI:String;\t- (Memo) Uwagi do dokumentu\n"
-    u8"CECHA_1:String;\t- Cecha 1 (35)\n"
-    u8"CECHA_2:String;\t- Cecha 2 (35)\n"
-    u8"CECHA_3:String;\t- Cecha 3 (35)");
+constexpr TDefinitionLine kDocPosLines[] = {
+    DefinitionLine(u8"NAZWADOK:String;\t- nazwa dokumentu (10)"),
+    DefinitionLine(u8"NRDOK:String;\t- numer dokumentu (25)"),
+    DefinitionLine(u8"KODTOW:String;\t- indeks dokumentu (25)"),
+    DefinitionLine(u8"ILOSC:Currency;\t- ilość"),
+    DefinitionLine(u8"CENA:Currency;\t- cena netto"),
+    DefinitionLine(u8"PROCBONIF:Currency;\t- bonifikata\t- liczone zgodnie z "
+                   u8"definicją dokumentu"),
+    DefinitionLine(u8"CENA_UZG:Boolean;\t- czy cena jest uzgodniona"),
+    DefinitionLine(
+        u8"CENA_BRUTTO:Boolean;\t- czy cena jest od brutto (domyślnie FALSE)"),
+    DefinitionLine(u8"UWAGI:String;\t- (Memo) Uwagi do dokumentu"),
+    DefinitionLine(u8"CECHA_1:String;\t- Cecha 1 (35)"),
+    DefinitionLine(u8"CECHA_2:String;\t- Cecha 2 (35)"),
+    DefinitionLine(u8"CECHA_3:String;\t- Cecha 3 (35)"),
+};
+
+// The columns of "dok.txt" that a header fills.
+constexpr std::int32_t kDokIdkontrah = ColumnOf(kDocHeadLines, "IDKONTRAH");
+constexpr std::int32_t kDokData = ColumnOf(kDocHeadLines, "DATA");
+constexpr std::int32_t kDokNazwadok = ColumnOf(kDocHeadLines, "NAZWADOK");
+constexpr std::int32_t kDokNrdok = ColumnOf(kDocHeadLines, "NRDOK");
+constexpr std::int32_t kDokTermin = ColumnOf(kDocHeadLines, "TERMIN");
+constexpr std::int32_t kDokPlatnosc = ColumnOf(kDocHeadLines, "PLATNOSC");
+constexpr std::int32_t kDokSuma = ColumnOf(kDocHeadLines, "SUMA");
+constexpr std::int32_t kDokIlepoz = ColumnOf(kDocHeadLines, "ILEPOZ");
+constexpr std::int32_t kDokGotowka = ColumnOf(kDocHeadLines, "GOTOWKA");
+constexpr std::int32_t kDokDotData = ColumnOf(kDocHeadLines, "DOT_DATA");
+constexpr std::int32_t kDokDotNazwadok =
+    ColumnOf(kDocHeadLines, "DOT_NAZWADOK");
+constexpr std::int32_t kDokDotNrdok = ColumnOf(kDocHeadLines, "DOT_NRDOK");
+constexpr std::int32_t kDokAnulowany = ColumnOf(kDocHeadLines, "ANULOWANY");
+constexpr std::int32_t kDokUwagi = ColumnOf(kDocHeadLines, "UWAGI");
+constexpr std::int32_t kDokCecha1 = ColumnOf(kDocHeadLines, "CECHA_1");
+constexpr std::int32_t kDokCecha2 = ColumnOf(kDocHeadLines, "CECHA_2");
+constexpr std::int32_t kDokIdkontrahodb =
+    ColumnOf(kDocHeadLines, "IDKONTRAHODB");
+constexpr std::int32_t kDokDataobow = ColumnOf(kDocHeadLines, "DATAOBOW");
+constexpr std::int32_t kDokIdkontrahdost =
+    ColumnOf(kDocHeadLines, "IDKONTRAHDOST");
+constexpr std::int32_t kDokWydrukowany = ColumnOf(kDocHeadLines, "WYDRUKOWANY");
+constexpr std::int32_t kDokZafiskalizowany =
+    ColumnOf(kDocHeadLines, "ZAFISKALIZOWANY");
+
+// The columns of "poz.txt" that a line fills.
+constexpr std::int32_t kPozNazwadok = ColumnOf(kDocPosLines, "NAZWADOK");
+constexpr std::int32_t kPozNrdok = ColumnOf(kDocPosLines, "NRDOK");
+constexpr std::int32_t kPozKodtow = ColumnOf(kDocPosLines, "KODTOW");
+constexpr std::int32_t kPozIlosc = ColumnOf(kDocPosLines, "ILOSC");
+constexpr std::int32_t kPozCena = ColumnOf(kDocPosLines, "CENA");
+constexpr std::int32_t kPozProcbonif = ColumnOf(kDocPosLines, "PROCBONIF");
+constexpr std::int32_t kPozCenaUzg = ColumnOf(kDocPosLines, "CENA_UZG");
+constexpr std::int32_t kPozCenaBrutto = ColumnOf(kDocPosLines, "CENA_BRUTTO");
+constexpr std::int32_t kPozUwagi = ColumnOf(kDocPosLines, "UWAGI");
+constexpr std::int32_t kPozCecha1 = ColumnOf(kDocPosLines, "CECHA_1");
+constexpr std::int32_t kPozCecha2 = ColumnOf(kDocPosLines, "CECHA_2");
 
 // The payment texts of "dok.txt", by the first character of the kind.
 constexpr auto kCancelled = Cp1250(u8"Anulowany");
@@ -75,17 +127,6 @@ constexpr auto kOnTerm = Cp1250(u8"Termin");
 
 // The date value 1: no related document carries a date of its own.
 constexpr TDateTime kRelatedDocumentDate = 1.0;
-
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t end;
-  while ((end = text.find('\n')) != std::string_view::npos) {
-    lines.emplace_back(text.substr(0, end));
-    text.remove_prefix(end + 1);
-  }
-  lines.emplace_back(text);
-  return lines;
-}
 
 // kind is trimmed and upper-cased.
 std::string PaymentText(const std::string& kind) {
@@ -149,11 +190,11 @@ void FindAll(const TDBF& table, std::initializer_list<TTableField*> fields) {
 }  // namespace
 
 std::vector<std::string> DocHeadDefinitionLines() {
-  return SplitLines(kDocHeadDefinitions.view());
+  return DefinitionList(kDocHeadLines);
 }
 
 std::vector<std::string> DocPosDefinitionLines() {
-  return SplitLines(kDocPosDefinitions.view());
+  return DefinitionList(kDocPosLines);
 }
 
 std::string DocumentKey(std::string_view type, std::string_view number) {
@@ -201,53 +242,6 @@ struct TTransDocHead::TFields {
                     &Cecha1,   &Cecha2,    &IdKlient,   &IdDostawa, &Drukowany,
                     &Fiskalny, &Brutto,    &GrossTypDok});
   }
-
-  // The indexes of the "dok.txt" values.
-  std::int32_t IDKONTRAH = -1;
-  std::int32_t DATA = -1;
-  std::int32_t NAZWADOK = -1;
-  std::int32_t NRDOK = -1;
-  std::int32_t TERMIN = -1;
-  std::int32_t PLATNOSC = -1;
-  std::int32_t SUMA = -1;
-  std::int32_t ILEPOZ = -1;
-  std::int32_t GOTOWKA = -1;
-  std::int32_t DOT_DATA = -1;
-  std::int32_t DOT_NAZWADOK = -1;
-  std::int32_t DOT_NRDOK = -1;
-  std::int32_t ANULOWANY = -1;
-  std::int32_t UWAGI = -1;
-  std::int32_t CECHA_1 = -1;
-  std::int32_t CECHA_2 = -1;
-  std::int32_t IDKONTRAHODB = -1;
-  std::int32_t DATAOBOW = -1;
-  std::int32_t IDKONTRAHDOST = -1;
-  std::int32_t WYDRUKOWANY = -1;
-  std::int32_t ZAFISKALIZOWANY = -1;
-
-  void Index(const TTextFileDef& definition) {
-    IDKONTRAH = definition.IndexOf("IDKONTRAH");
-    DATA = definition.IndexOf("DATA");
-    NAZWADOK = definition.IndexOf("NAZWADOK");
-    NRDOK = definition.IndexOf("NRDOK");
-    TERMIN = definition.IndexOf("TERMIN");
-    PLATNOSC = definition.IndexOf("PLATNOSC");
-    SUMA = definition.IndexOf("SUMA");
-    ILEPOZ = definition.IndexOf("ILEPOZ");
-    GOTOWKA = definition.IndexOf("GOTOWKA");
-    DOT_DATA = definition.IndexOf("DOT_DATA");
-    DOT_NAZWADOK = definition.IndexOf("DOT_NAZWADOK");
-    DOT_NRDOK = definition.IndexOf("DOT_NRDOK");
-    ANULOWANY = definition.IndexOf("ANULOWANY");
-    UWAGI = definition.IndexOf("UWAGI");
-    CECHA_1 = definition.IndexOf("CECHA_1");
-    CECHA_2 = definition.IndexOf("CECHA_2");
-    IDKONTRAHODB = definition.IndexOf("IDKONTRAHODB");
-    DATAOBOW = definition.IndexOf("DATAOBOW");
-    IDKONTRAHDOST = definition.IndexOf("IDKONTRAHDOST");
-    WYDRUKOWANY = definition.IndexOf("WYDRUKOWANY");
-    ZAFISKALIZOWANY = definition.IndexOf("ZAFISKALIZOWANY");
-  }
 };
 
 TTransDocHead::TTransDocHead(TDateTime timestamp, std::string_view textName,
@@ -274,64 +268,65 @@ void TTransDocHead::TextToDbf(TZendorProRecord& /*textRecord*/,
 void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
                               TDBFRecord& dbfRecord) {
   const TFields& f = *FFields;
-  const bool layout2 = FLayout == 2;
 
   const std::string kind = UpperCase(Trim(f.TypPlat.GetString(dbfRecord)));
   bool cancelled = kind == "A";
-  // Layout 2 keeps the flag of its own and leaves the payment kind alone.
-  if (layout2) cancelled = f.Anulowany.GetBoolean(dbfRecord);
+  // The newer layout keeps the flag of its own and leaves the payment kind
+  // alone.
+  if (FNewLayout) cancelled = f.Anulowany.GetBoolean(dbfRecord);
   const TDateTime documentDate =
-      (layout2 ? f.DataDok : f.DataWyst).GetDate(dbfRecord);
+      (FNewLayout ? f.DataDok : f.DataWyst).GetDate(dbfRecord);
   const TDateTime dueDate = f.DataPlat.GetDate(dbfRecord);
   const double gross = f.WartBrut.GetFloat(dbfRecord);
 
-  textRecord.SetStringAt(f.IDKONTRAH,
-                         (layout2 ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
-  textRecord.SetDateAt(f.DATA, documentDate);
+  textRecord.SetStringAt(
+      kDokIdkontrah, (FNewLayout ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
+  textRecord.SetDateAt(kDokData, documentDate);
 
   // The host books a cash-out of kind 1 under a document name of its own.
   const std::string type = f.TypDok.GetString(dbfRecord);
   if (UpperCase(Trim(type)) == "KW" && f.RodzajDok.GetInteger(dbfRecord) == 1) {
-    textRecord.SetStringAt(f.NAZWADOK, "KW_ROZ");
+    textRecord.SetStringAt(kDokNazwadok, "KW_ROZ");
   } else {
-    textRecord.SetStringAt(f.NAZWADOK, DeviceToHostDocType(type));
+    textRecord.SetStringAt(kDokNazwadok, DeviceToHostDocType(type));
   }
   // Trimming is off for the number, so it keeps the blanks stored with it.
-  textRecord.SetStringAt(f.NRDOK, f.Numer.GetString(dbfRecord));
-  textRecord.SetDateAt(f.TERMIN, dueDate);
-  textRecord.SetIntegerAt(f.ILEPOZ, 0);
-  textRecord.SetMoneyAt(f.SUMA, cancelled ? 0.0 : gross);
-  textRecord.SetBooleanAt(f.ANULOWANY, cancelled);
+  textRecord.SetStringAt(kDokNrdok, f.Numer.GetString(dbfRecord));
+  textRecord.SetDateAt(kDokTermin, dueDate);
+  textRecord.SetIntegerAt(kDokIlepoz, 0);
+  textRecord.SetMoneyAt(kDokSuma, cancelled ? 0.0 : gross);
+  textRecord.SetBooleanAt(kDokAnulowany, cancelled);
   // Only cash due on the day of issue was taken when the document was made.
   const bool paidInCash = kind == "G" && SameDay(documentDate, dueDate);
-  textRecord.SetMoneyAt(f.GOTOWKA, paidInCash ? gross : 0.0);
-  textRecord.SetStringAt(f.PLATNOSC, PaymentText(kind));
-  textRecord.SetDateAt(f.DOT_DATA, kRelatedDocumentDate);
-  textRecord.SetStringAt(f.DOT_NAZWADOK,
+  textRecord.SetMoneyAt(kDokGotowka, paidInCash ? gross : 0.0);
+  textRecord.SetStringAt(kDokPlatnosc, PaymentText(kind));
+  textRecord.SetDateAt(kDokDotData, kRelatedDocumentDate);
+  textRecord.SetStringAt(kDokDotNazwadok,
                          DeviceToHostDocType(f.KpTypDok.GetString(dbfRecord)));
-  textRecord.SetStringAt(f.DOT_NRDOK, f.KpNumer.GetString(dbfRecord));
-  textRecord.SetStringAt(f.UWAGI, f.Uwagi.GetString(dbfRecord));
-  textRecord.SetDateAt(f.DATAOBOW, f.DataDost.GetDate(dbfRecord));
-  if (!layout2) return;
-  textRecord.SetStringAt(f.CECHA_1, f.Cecha1.GetString(dbfRecord));
-  textRecord.SetStringAt(f.CECHA_2, f.Cecha2.GetString(dbfRecord));
-  textRecord.SetStringAt(f.IDKONTRAHODB, f.IdKlient.GetString(dbfRecord));
-  textRecord.SetStringAt(f.IDKONTRAHDOST, f.IdDostawa.GetString(dbfRecord));
-  textRecord.SetBooleanAt(f.WYDRUKOWANY, f.Drukowany.GetInteger(dbfRecord) > 0);
-  textRecord.SetBooleanAt(f.ZAFISKALIZOWANY, f.Fiskalny.GetBoolean(dbfRecord));
+  textRecord.SetStringAt(kDokDotNrdok, f.KpNumer.GetString(dbfRecord));
+  textRecord.SetStringAt(kDokUwagi, f.Uwagi.GetString(dbfRecord));
+  textRecord.SetDateAt(kDokDataobow, f.DataDost.GetDate(dbfRecord));
+  if (!FNewLayout) return;
+  textRecord.SetStringAt(kDokCecha1, f.Cecha1.GetString(dbfRecord));
+  textRecord.SetStringAt(kDokCecha2, f.Cecha2.GetString(dbfRecord));
+  textRecord.SetStringAt(kDokIdkontrahodb, f.IdKlient.GetString(dbfRecord));
+  textRecord.SetStringAt(kDokIdkontrahdost, f.IdDostawa.GetString(dbfRecord));
+  textRecord.SetBooleanAt(kDokWydrukowany,
+                          f.Drukowany.GetInteger(dbfRecord) > 0);
+  textRecord.SetBooleanAt(kDokZafiskalizowany,
+                          f.Fiskalny.GetBoolean(dbfRecord));
 }
 
 void TTransDocHead::DefineDbfFields(TDBF& /*table*/) {}
 
 void TTransDocHead::DefineTextFields(TZendorProFile& textFile) {
   textFile.Definition().LoadDefinitions(DocHeadDefinitionLines());
-  FFields->Index(textFile.Definition());
 }
 
 // Runs for every header not marked deleted, so a deleted gross header
 // leaves its lines priced net.
 void TTransDocHead::BeforeDbfToText(TDBFRecord& dbfRecord) {
-  if (FLayout != 2) return;
+  if (!FNewLayout) return;
   const TFields& f = *FFields;
   if (!f.Brutto.GetBoolean(dbfRecord)) return;
   const std::string number = f.Numer.GetString(dbfRecord);
@@ -348,7 +343,7 @@ void TTransDocHead::AfterDbfOpen(TDBF& table) {
   }
   FFields->Find(table);
   // Nothing changes the configuration while a table is read.
-  FLayout = GetLayoutIndex();
+  FNewLayout = NewLayoutInForce();
 }
 
 // --- Lines -------------------------------------------------------------------
@@ -373,33 +368,6 @@ struct TTransDocPos::TFields {
             {&TypDok, &Numer, &IdTow, &IdTowar, &CenaNet, &CenaNetto, &CenaBrut,
              &Uwagi, &Cecha, &DataWazn, &CenaUstal, &Ilosc, &Rabat});
   }
-
-  // The indexes of the "poz.txt" values.
-  std::int32_t NAZWADOK = -1;
-  std::int32_t NRDOK = -1;
-  std::int32_t KODTOW = -1;
-  std::int32_t ILOSC = -1;
-  std::int32_t CENA = -1;
-  std::int32_t PROCBONIF = -1;
-  std::int32_t CENA_UZG = -1;
-  std::int32_t CENA_BRUTTO = -1;
-  std::int32_t UWAGI = -1;
-  std::int32_t CECHA_1 = -1;
-  std::int32_t CECHA_2 = -1;
-
-  void Index(const TTextFileDef& definition) {
-    NAZWADOK = definition.IndexOf("NAZWADOK");
-    NRDOK = definition.IndexOf("NRDOK");
-    KODTOW = definition.IndexOf("KODTOW");
-    ILOSC = definition.IndexOf("ILOSC");
-    CENA = definition.IndexOf("CENA");
-    PROCBONIF = definition.IndexOf("PROCBONIF");
-    CENA_UZG = definition.IndexOf("CENA_UZG");
-    CENA_BRUTTO = definition.IndexOf("CENA_BRUTTO");
-    UWAGI = definition.IndexOf("UWAGI");
-    CECHA_1 = definition.IndexOf("CECHA_1");
-    CECHA_2 = definition.IndexOf("CECHA_2");
-  }
 };
 
 TTransDocPos::TTransDocPos(const TTransDocHead& heads, TDateTime timestamp,
@@ -419,37 +387,36 @@ void TTransDocPos::DbfToText(TZendorProRecord& textRecord,
   const TFields& f = *FFields;
   // typ_dok of the gross lookup is this same field, so it is read once.
   const std::string type = f.TypDok.GetString(dbfRecord);
-  textRecord.SetStringAt(f.NAZWADOK, DeviceToHostDocType(type));
+  textRecord.SetStringAt(kPozNazwadok, DeviceToHostDocType(type));
   std::string number;
-  if (FLayout == 2) {
+  if (FNewLayout) {
     // A line whose header is missing, deleted or not gross is priced net.
     number = f.Numer.GetString(dbfRecord);
     const bool gross = FHeads.IsGrossDocument(type, number);
-    textRecord.SetStringAt(f.KODTOW, f.IdTowar.GetString(dbfRecord));
-    textRecord.SetStringAt(f.UWAGI, f.Uwagi.GetString(dbfRecord));
-    textRecord.SetStringAt(f.CECHA_1, f.Cecha.GetString(dbfRecord));
+    textRecord.SetStringAt(kPozKodtow, f.IdTowar.GetString(dbfRecord));
+    textRecord.SetStringAt(kPozUwagi, f.Uwagi.GetString(dbfRecord));
+    textRecord.SetStringAt(kPozCecha1, f.Cecha.GetString(dbfRecord));
     // The text as stored, whatever the field's type: the host takes the
     // validity date as an attribute.
-    textRecord.SetStringAt(f.CECHA_2, f.DataWazn.GetString(dbfRecord));
+    textRecord.SetStringAt(kPozCecha2, f.DataWazn.GetString(dbfRecord));
     textRecord.SetMoneyAt(
-        f.CENA, (gross ? f.CenaBrut : f.CenaNetto).GetFloat(dbfRecord));
-    textRecord.SetBooleanAt(f.CENA_BRUTTO, gross);
+        kPozCena, (gross ? f.CenaBrut : f.CenaNetto).GetFloat(dbfRecord));
+    textRecord.SetBooleanAt(kPozCenaBrutto, gross);
   } else {
-    textRecord.SetStringAt(f.KODTOW, f.IdTow.GetString(dbfRecord));
-    textRecord.SetMoneyAt(f.CENA, f.CenaNet.GetFloat(dbfRecord));
+    textRecord.SetStringAt(kPozKodtow, f.IdTow.GetString(dbfRecord));
+    textRecord.SetMoneyAt(kPozCena, f.CenaNet.GetFloat(dbfRecord));
     number = f.Numer.GetString(dbfRecord);
   }
-  textRecord.SetStringAt(f.NRDOK, Trim(number));
-  textRecord.SetBooleanAt(f.CENA_UZG, f.CenaUstal.GetBoolean(dbfRecord));
-  textRecord.SetQuantityAt(f.ILOSC, f.Ilosc.GetFloat(dbfRecord));
-  textRecord.SetMoneyAt(f.PROCBONIF, f.Rabat.GetFloat(dbfRecord));
+  textRecord.SetStringAt(kPozNrdok, Trim(number));
+  textRecord.SetBooleanAt(kPozCenaUzg, f.CenaUstal.GetBoolean(dbfRecord));
+  textRecord.SetQuantityAt(kPozIlosc, f.Ilosc.GetFloat(dbfRecord));
+  textRecord.SetMoneyAt(kPozProcbonif, f.Rabat.GetFloat(dbfRecord));
 }
 
 void TTransDocPos::DefineDbfFields(TDBF& /*table*/) {}
 
 void TTransDocPos::DefineTextFields(TZendorProFile& textFile) {
   textFile.Definition().LoadDefinitions(DocPosDefinitionLines());
-  FFields->Index(textFile.Definition());
 }
 
 void TTransDocPos::BeforeRun() {}
@@ -457,7 +424,7 @@ void TTransDocPos::BeforeRun() {}
 void TTransDocPos::AfterDbfOpen(TDBF& table) {
   FFields->Find(table);
   // Nothing changes the configuration while a table is read.
-  FLayout = GetLayoutIndex();
+  FNewLayout = NewLayoutInForce();
 }
 
 }  // namespace bridge

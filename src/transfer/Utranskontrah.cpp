@@ -1,131 +1,104 @@
 #include "transfer/Utranskontrah.h"
 
-#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <span>
 
 #include "app/Uglobal.h"
 #include "app/Uprogramparams.h"
-#include "dbf/uDBF_messages.h"
-#include "platform/Cp1250.h"
-#include "platform/EBridgeError.h"
 #include "platform/Text.h"
 
 namespace bridge {
 namespace {
 
-// The values of a kontrahent.txt line, by position: the order of the
-// definition lines below, which is the order in which the host writes them.
-enum THostField : std::int32_t {
-  kIdKontrah,
-  kNrKontrah,
-  kNazwaSkr,
-  kNip,
-  kNazwaDl,
-  kTelefon,
-  kFax,
-  kEmail,
-  kWww,
-  kTerminDni,
-  kIlDniKarencji,
-  kOdbiorca,
-  kDostawca,
-  kIdPlatnika,
-  kNrPlatnika,
-  kMiejscowosc,
-  kKodPocztowy,
-  kPoczta,
-  kUlica,
-  kNrDomu,
-  kNrLokalu,
-  kGminaDzielnica,
-  kPowiat,
-  kRegon,
-  kPesel,
-  kSposPlatnosci,
-  kIdDefCeny,
-  kWaluta,
-  kWartDokKredyt,
-  kWartKredytOg,
-  kProcRabatNagl,
-  kBlokadaSprzedazy,
-  kTypKontrah,
-  kNrDefCeny,
-  kUwagi,
-  kWartKredytPrzet,
+// kontrahent.txt, in the order of the values of its lines. The first
+// parenthesised whole number of a comment is the field's length. The comment
+// of NR_DEFCENY ends after "lub" as the host documents it.
+constexpr TDefinitionLine kKontrahentLines[] = {
+    DefinitionLine(u8"ID_KONTRAH       :Integer;   - id kontrahenta"),
+    DefinitionLine(u8"NRKONTRAH        :Integer;   - numer kontrahenta"),
+    DefinitionLine(u8"NAZWASKR         :String;    - identyfikator (25)"),
+    DefinitionLine(u8"NIP              :String;    - nip (20)"),
+    DefinitionLine(u8"NAZWADL          :String;    - nazwa pełna (240)  memo - "
+                   u8"zawiera ^)"),
+    DefinitionLine(u8"TELEFON          :String;    - (50)"),
+    DefinitionLine(u8"FAX              :String;    - (50)"),
+    DefinitionLine(u8"EMAIL            :String;    - (50)"),
+    DefinitionLine(u8"WWW              :String;    - (50)"),
+    DefinitionLine(
+        u8"TERMINDNI        :Integer;   - ile dni na termin platności"),
+    DefinitionLine(u8"ILDNIKARENCJI    :Integer;   - ile dni dodatkowo na "
+                   u8"termin platności"),
+    DefinitionLine(u8"ODBIORCA         :Boolean;   - czy jest odbiorcą"),
+    DefinitionLine(u8"DOSTAWCA         :Boolean;   - czy jest dostawcą"),
+    DefinitionLine(u8"ID_PLATNIKA      :Integer;   - id kontrahenta który jest "
+                   u8"płatnikiem dla aktualnego"),
+    DefinitionLine(u8"NRPLATNIKA       :Integer;   - numer kontrahenta który "
+                   u8"jest płatnikiem dla aktualnego"),
+    DefinitionLine(u8"MIEJSCOWOSC      :String;    - (30)"),
+    DefinitionLine(u8"KODPOCZTOWY      :String;    - (10)"),
+    DefinitionLine(u8"POCZTA           :String;    - (30)"),
+    DefinitionLine(u8"ULICA            :String;    - (30)"),
+    DefinitionLine(u8"NRDOMU           :String;    - (10)"),
+    DefinitionLine(u8"NRLOKALU         :String;    - (10)"),
+    DefinitionLine(u8"GMINADZIELNICA   :String;    - (30)"),
+    DefinitionLine(u8"POWIAT           :String;    - (30)"),
+    DefinitionLine(u8"REGON            :String;    - (40)"),
+    DefinitionLine(u8"PESEL            :String;    - (11)"),
+    DefinitionLine(
+        u8"SPOSPLATNOSCI    :String;    - domyślny sposób płatności (35)"),
+    DefinitionLine(
+        u8"ID_DEFCENY       :Integer;   - id domyślnej ceny sprzedaży"),
+    DefinitionLine(
+        u8"WALUTA           :String;    - skrót domyślnej waluty (5)"),
+    DefinitionLine(u8"WARTDOKKREDYT    :Currency;  - limit wartości dokumentu "
+                   u8"kredytowego"),
+    DefinitionLine(u8"WARTKREDYTOG     :Currency;  - limit wartości wszystkich "
+                   u8"dokumentów kredytowych"),
+    DefinitionLine(u8"PROCRABATNAGL    :Currency;  - ogólny rabat"),
+    DefinitionLine(u8"BLOKADASPRZEDAZY :Boolean;   - blokada sprzedaży"),
+    DefinitionLine(u8"TYPKONTRAH       :Integer;   - Typ kontrahenta (1 - "
+                   u8"działalność, 2 - osoba fizyczna, 3 - inne)"),
+    DefinitionLine(u8"NR_DEFCENY       :Integer;   - numer domyślnej ceny "
+                   u8"sprzedaży (1..5). Jeżeli ID_DEFCENY nie ustawione lub"),
+    DefinitionLine(u8"UWAGI            :String;    - uwagi kontrahenta"),
+    DefinitionLine(u8"WARTKREDYTPRZET  :Currency;  - dopuszczalna wartość "
+                   u8"przeterminowanego kredytu"),
 };
 
-// The first parenthesised whole number of a comment is the field's length.
-// The comment of NR_DEFCENY ends after "lub" as the host documents it.
-std::vector<std::string> KontrahentDefinition() {
-  return {
-      Cp1250(u8"ID_KONTRAH       :Integer;   - id kontrahenta").str(),
-      Cp1250(u8"NRKONTRAH        :Integer;   - numer kontrahenta").str(),
-      Cp1250(u8"NAZWASKR         :String;    - identyfikator (25)").str(),
-      Cp1250(u8"NIP              :String;    - nip (20)").str(),
-      Cp1250(u8"NAZWADL          :String;    - nazwa pełna (240)  memo - "
-             u8"zawiera ^)")
-          .str(),
-      Cp1250(u8"TELEFON          :String;    - (50)").str(),
-      Cp1250(u8"FAX              :String;    - (50)").str(),
-      Cp1250(u8"EMAIL            :String;    - (50)").str(),
-      Cp1250(u8"WWW              :String;    - (50)").str(),
-      Cp1250(u8"TERMINDNI        :Integer;   - ile dni na termin platności")
-          .str(),
-      Cp1250(u8"ILDNIKARENCJI    :Integer;   - ile dni dodatkowo na termin "
-             u8"platności")
-          .str(),
-      Cp1250(u8"ODBIORCA         :Boolean;   - czy jest odbiorcą").str(),
-      Cp1250(u8"DOSTAWCA         :Boolean;   - czy jest dostawcą").str(),
-      Cp1250(u8"ID_PLATNIKA      :Integer;   - id kontrahenta który jest "
-             u8"płatnikiem dla aktualnego")
-          .str(),
-      Cp1250(u8"NRPLATNIKA       :Integer;   - numer kontrahenta który jest "
-             u8"płatnikiem dla aktualnego")
-          .str(),
-      Cp1250(u8"MIEJSCOWOSC      :String;    - (30)").str(),
-      Cp1250(u8"KODPOCZTOWY      :String;    - (10)").str(),
-      Cp1250(u8"POCZTA           :String;    - (30)").str(),
-      Cp1250(u8"ULICA            :String;    - (30)").str(),
-      Cp1250(u8"NRDOMU           :String;    - (10)").str(),
-      Cp1250(u8"NRLOKALU         :String;    - (10)").str(),
-      Cp1250(u8"GMINADZIELNICA   :String;    - (30)").str(),
-      Cp1250(u8"POWIAT           :String;    - (30)").str(),
-      Cp1250(u8"REGON            :String;    - (40)").str(),
-      Cp1250(u8"PESEL            :String;    - (11)").str(),
-      Cp1250(u8"SPOSPLATNOSCI    :String;    - domyślny sposób płatności (35)")
-          .str(),
-      Cp1250(u8"ID_DEFCENY       :Integer;   - id domyślnej ceny sprzedaży")
-          .str(),
-      Cp1250(u8"WALUTA           :String;    - skrót domyślnej waluty (5)")
-          .str(),
-      Cp1250(u8"WARTDOKKREDYT    :Currency;  - limit wartości dokumentu "
-             u8"kredytowego")
-          .str(),
-      Cp1250(u8"WARTKREDYTOG     :Currency;  - limit wartości wszystkich "
-             u8"dokumentów kredytowych")
-          .str(),
-      Cp1250(u8"PROCRABATNAGL    :Currency;  - ogólny rabat").str(),
-      Cp1250(u8"BLOKADASPRZEDAZY :Boolean;   - blokada sprzedaży").str(),
-      Cp1250(u8"TYPKONTRAH       :Integer;   - Typ kontrahenta (1 - "
-             u8"działalność, 2 - osoba fizyczna, 3 - inne)")
-          .str(),
-      Cp1250(u8"NR_DEFCENY       :Integer;   - numer domyślnej ceny sprzedaży "
-             u8"(1..5). Jeżeli ID_DEFCENY nie ustawione lub")
-          .str(),
-      Cp1250(u8"UWAGI            :String;    - uwagi kontrahenta").str(),
-      Cp1250(u8"WARTKREDYTPRZET  :Currency;  - dopuszczalna wartość "
-             u8"przeterminowanego kredytu")
-          .str(),
-  };
-}
+// The columns that the conversion reads.
+constexpr std::int32_t kNrKontrah = ColumnOf(kKontrahentLines, "NRKONTRAH");
+constexpr std::int32_t kNazwaSkr = ColumnOf(kKontrahentLines, "NAZWASKR");
+constexpr std::int32_t kNip = ColumnOf(kKontrahentLines, "NIP");
+constexpr std::int32_t kNazwaDl = ColumnOf(kKontrahentLines, "NAZWADL");
+constexpr std::int32_t kTelefon = ColumnOf(kKontrahentLines, "TELEFON");
+constexpr std::int32_t kEmail = ColumnOf(kKontrahentLines, "EMAIL");
+constexpr std::int32_t kTerminDni = ColumnOf(kKontrahentLines, "TERMINDNI");
+constexpr std::int32_t kNrPlatnika = ColumnOf(kKontrahentLines, "NRPLATNIKA");
+constexpr std::int32_t kMiejscowosc = ColumnOf(kKontrahentLines, "MIEJSCOWOSC");
+constexpr std::int32_t kKodPocztowy = ColumnOf(kKontrahentLines, "KODPOCZTOWY");
+constexpr std::int32_t kPoczta = ColumnOf(kKontrahentLines, "POCZTA");
+constexpr std::int32_t kUlica = ColumnOf(kKontrahentLines, "ULICA");
+constexpr std::int32_t kNrDomu = ColumnOf(kKontrahentLines, "NRDOMU");
+constexpr std::int32_t kNrLokalu = ColumnOf(kKontrahentLines, "NRLOKALU");
+constexpr std::int32_t kSposPlatnosci =
+    ColumnOf(kKontrahentLines, "SPOSPLATNOSCI");
+constexpr std::int32_t kWartKredytOg =
+    ColumnOf(kKontrahentLines, "WARTKREDYTOG");
+constexpr std::int32_t kProcRabatNagl =
+    ColumnOf(kKontrahentLines, "PROCRABATNAGL");
+constexpr std::int32_t kBlokadaSprzedazy =
+    ColumnOf(kKontrahentLines, "BLOKADASPRZEDAZY");
+constexpr std::int32_t kTypKontrah = ColumnOf(kKontrahentLines, "TYPKONTRAH");
+constexpr std::int32_t kNrDefCeny = ColumnOf(kKontrahentLines, "NR_DEFCENY");
+constexpr std::int32_t kUwagi = ColumnOf(kKontrahentLines, "UWAGI");
+constexpr std::int32_t kWartKredytPrzet =
+    ColumnOf(kKontrahentLines, "WARTKREDYTPRZET");
 
 // What a klient.dbf field carries. The two layouts name and size the fields
 // differently, and each writes only some of them.
-enum TValue : std::size_t {
+enum TValue : std::uint8_t {
   kId,
   kNazwa1,
   kNazwa2,
@@ -150,19 +123,10 @@ enum TValue : std::size_t {
   kEmailValue,
   kUwagiValue,
   kLimitPrze,
-  kValueCount,
-  kNotWritten = kValueCount,
+  kNotWritten,
 };
 
-struct TFieldDecl {
-  std::string_view Name;
-  char Type;
-  int Length;
-  int Decimals;
-  TValue Value;
-};
-
-constexpr std::array<TFieldDecl, 19> kKlient170 = {{
+constexpr TDeviceField<TValue> kKlient170[] = {
     {"ID_KL", 'C', 15, 0, kId},          {"NAZWA1", 'C', 60, 0, kNazwa1},
     {"NAZWA2", 'C', 60, 0, kNazwa2},     {"KOD_POCZ", 'C', 6, 0, kKodPocz},
     {"MIEJSC", 'C', 21, 0, kMiasto},     {"ULICA", 'C', 21, 0, kStreet},
@@ -173,9 +137,9 @@ constexpr std::array<TFieldDecl, 19> kKlient170 = {{
     {"DETAL", 'L', 1, 0, kDetal},        {"GRP_PROM", 'N', 3, 0, kGrpProm},
     {"LIMIT", 'N', 10, 2, kLimit},       {"SKROT", 'C', 20, 0, kSkrot},
     {"CENA_D", 'N', 1, 0, kCena},
-}};
+};
 
-constexpr std::array<TFieldDecl, 26> kKlient180 = {{
+constexpr TDeviceField<TValue> kKlient180[] = {
     {"ID_KLIENT", 'C', 15, 0, kId},
     {"NAZWA1", 'C', 70, 0, kNazwa1},
     {"NAZWA2", 'C', 70, 0, kNazwa2},
@@ -202,24 +166,7 @@ constexpr std::array<TFieldDecl, 26> kKlient180 = {{
     {"CECHA1", 'C', 35, 0, kNotWritten},
     {"CECHA2", 'C', 35, 0, kNotWritten},
     {"UWAGI", 'C', 254, 0, kUwagiValue},
-}};
-
-// Declares the fields in order and gives back, by what each carries, the
-// definitions that the conversion writes through.
-std::vector<const TDBFFieldDef*> DeclareFields(
-    TDBF& table, std::span<const TFieldDecl> decls) {
-  std::vector<const TDBFFieldDef*> fields(kValueCount, nullptr);
-  for (const TFieldDecl& decl : decls) {
-    table.AddField(decl.Name, decl.Type, decl.Length, decl.Decimals);
-    const TDBFFieldDef* def = table.FindField(decl.Name);
-    if (def == nullptr) {
-      throw EBridgeError(std::string(dbf_messages::kFieldNotFound.view()) +
-                         std::string(decl.Name));
-    }
-    if (decl.Value != kNotWritten) fields[decl.Value] = def;
-  }
-  return fields;
-}
+};
 
 // The payment term in whole days, truncated toward zero and capped upward
 // at what the field shows. A term below the 32-bit range is held at its
@@ -239,19 +186,15 @@ TTransKontrah::TTransKontrah(TDateTime timestamp, std::string_view textName,
     : TTransManager(timestamp, textName, tableName) {}
 
 void TTransKontrah::DefineTextFields(TZendorProFile& textFile) {
-  textFile.Definition().LoadDefinitions(KontrahentDefinition());
+  textFile.Definition().LoadDefinitions(DefinitionList(kKontrahentLines));
 }
 
 void TTransKontrah::DefineDbfFields(TDBF& table) {
-  FLayout = GetLayoutIndex();
-  if (FLayout == 1) {
-    FFields = DeclareFields(table, kKlient170);
-  } else {
-    FFields = DeclareFields(table, kKlient180);
-  }
+  FNewLayout = NewLayoutInForce();
+  FFields.Declare(table, LayoutFields(FNewLayout, kKlient170, kKlient180));
   // The table's own definition of ULICA, so the number fits whatever width
   // the layout gives the street.
-  FStreetWidth = FFields[kStreet]->Length();
+  FStreetWidth = FFields[kStreet].Length();
 }
 
 void TTransKontrah::DbfToText(TZendorProRecord& /*textRecord*/,
@@ -282,11 +225,11 @@ std::string_view TTransKontrah::ComposeStreet(
 void TTransKontrah::TextToDbf(TZendorProRecord& textRecord,
                               TDBFRecord& dbfRecord) {
   const auto field = [this](TValue value) -> const TDBFFieldDef& {
-    return *FFields[value];
+    return FFields[value];
   };
   // A view of the record lasts until its next read, so each one goes
   // straight into its setter.
-  const auto text = [&textRecord](THostField column) {
+  const auto text = [&textRecord](std::int32_t column) {
     return textRecord.GetStringViewAt(column);
   };
   {
@@ -315,7 +258,7 @@ void TTransKontrah::TextToDbf(TZendorProRecord& textRecord,
   dbfRecord.SetString(field(kSkrot), text(kNazwaSkr));
   dbfRecord.SetInteger(field(kCena), textRecord.GetIntegerAt(kNrDefCeny));
   const double term = textRecord.GetFloatAt(kTerminDni);
-  if (FLayout == 1) {
+  if (!FNewLayout) {
     dbfRecord.SetBoolean(field(kListaTow), false);
     dbfRecord.SetInteger(field(kTermPlat), PaymentTerm(term, 99));
     dbfRecord.SetBoolean(field(kDetal),
