@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,13 +52,27 @@ void DeclareFields(TDBF& table, std::span<const TDeviceField<TWrite>> fields,
   }
 }
 
+// The rows of the parts one after another: a table whose layouts share a
+// run of fields declares that run once.
+template <typename TRow, std::size_t... kSizes>
+consteval std::array<TRow, (kSizes + ...)> Joined(
+    const TRow (&... parts)[kSizes]) {
+  std::array<TRow, (kSizes + ...)> rows{};
+  std::size_t at = 0;
+  const auto append = [&rows, &at](const auto& part) {
+    for (const TRow& row : part) rows[at++] = row;
+  };
+  (append(parts), ...);
+  return rows;
+}
+
 // The fields of the layout in force: the older one or the newer one.
-template <typename TWrite, std::size_t kOlder, std::size_t kNewer>
-constexpr std::span<const TDeviceField<TWrite>> LayoutFields(
-    bool newLayout, const TDeviceField<TWrite> (&older)[kOlder],
-    const TDeviceField<TWrite> (&newer)[kNewer]) {
-  if (newLayout) return newer;
-  return older;
+template <typename TOlder, typename TNewer>
+constexpr auto LayoutFields(bool newLayout, const TOlder& older,
+                            const TNewer& newer) {
+  using TRow = std::remove_cvref_t<decltype(*std::begin(older))>;
+  if (newLayout) return std::span<const TRow>(newer);
+  return std::span<const TRow>(older);
 }
 
 // What a conversion writes, named by an enum whose last enumerator,
@@ -170,6 +185,13 @@ consteval std::int32_t ColumnOf(std::span<const TDefinitionLine> lines,
     ++column;
   }
   throw "no definition line names this column";
+}
+
+// The same for the lines of one host file, named where a column is read:
+// Column<kKontrahentLines>("NAZWADL").
+template <const auto& kLines>
+consteval std::int32_t Column(std::string_view name) {
+  return ColumnOf(kLines, name);
 }
 
 }  // namespace bridge

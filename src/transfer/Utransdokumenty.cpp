@@ -78,46 +78,6 @@ constexpr TDefinitionLine kDocPosLines[] = {
     DefinitionLine(u8"CECHA_3:String;\t- Cecha 3 (35)"),
 };
 
-// The columns of "dok.txt" that a header fills.
-constexpr std::int32_t kDokIdkontrah = ColumnOf(kDocHeadLines, "IDKONTRAH");
-constexpr std::int32_t kDokData = ColumnOf(kDocHeadLines, "DATA");
-constexpr std::int32_t kDokNazwadok = ColumnOf(kDocHeadLines, "NAZWADOK");
-constexpr std::int32_t kDokNrdok = ColumnOf(kDocHeadLines, "NRDOK");
-constexpr std::int32_t kDokTermin = ColumnOf(kDocHeadLines, "TERMIN");
-constexpr std::int32_t kDokPlatnosc = ColumnOf(kDocHeadLines, "PLATNOSC");
-constexpr std::int32_t kDokSuma = ColumnOf(kDocHeadLines, "SUMA");
-constexpr std::int32_t kDokIlepoz = ColumnOf(kDocHeadLines, "ILEPOZ");
-constexpr std::int32_t kDokGotowka = ColumnOf(kDocHeadLines, "GOTOWKA");
-constexpr std::int32_t kDokDotData = ColumnOf(kDocHeadLines, "DOT_DATA");
-constexpr std::int32_t kDokDotNazwadok =
-    ColumnOf(kDocHeadLines, "DOT_NAZWADOK");
-constexpr std::int32_t kDokDotNrdok = ColumnOf(kDocHeadLines, "DOT_NRDOK");
-constexpr std::int32_t kDokAnulowany = ColumnOf(kDocHeadLines, "ANULOWANY");
-constexpr std::int32_t kDokUwagi = ColumnOf(kDocHeadLines, "UWAGI");
-constexpr std::int32_t kDokCecha1 = ColumnOf(kDocHeadLines, "CECHA_1");
-constexpr std::int32_t kDokCecha2 = ColumnOf(kDocHeadLines, "CECHA_2");
-constexpr std::int32_t kDokIdkontrahodb =
-    ColumnOf(kDocHeadLines, "IDKONTRAHODB");
-constexpr std::int32_t kDokDataobow = ColumnOf(kDocHeadLines, "DATAOBOW");
-constexpr std::int32_t kDokIdkontrahdost =
-    ColumnOf(kDocHeadLines, "IDKONTRAHDOST");
-constexpr std::int32_t kDokWydrukowany = ColumnOf(kDocHeadLines, "WYDRUKOWANY");
-constexpr std::int32_t kDokZafiskalizowany =
-    ColumnOf(kDocHeadLines, "ZAFISKALIZOWANY");
-
-// The columns of "poz.txt" that a line fills.
-constexpr std::int32_t kPozNazwadok = ColumnOf(kDocPosLines, "NAZWADOK");
-constexpr std::int32_t kPozNrdok = ColumnOf(kDocPosLines, "NRDOK");
-constexpr std::int32_t kPozKodtow = ColumnOf(kDocPosLines, "KODTOW");
-constexpr std::int32_t kPozIlosc = ColumnOf(kDocPosLines, "ILOSC");
-constexpr std::int32_t kPozCena = ColumnOf(kDocPosLines, "CENA");
-constexpr std::int32_t kPozProcbonif = ColumnOf(kDocPosLines, "PROCBONIF");
-constexpr std::int32_t kPozCenaUzg = ColumnOf(kDocPosLines, "CENA_UZG");
-constexpr std::int32_t kPozCenaBrutto = ColumnOf(kDocPosLines, "CENA_BRUTTO");
-constexpr std::int32_t kPozUwagi = ColumnOf(kDocPosLines, "UWAGI");
-constexpr std::int32_t kPozCecha1 = ColumnOf(kDocPosLines, "CECHA_1");
-constexpr std::int32_t kPozCecha2 = ColumnOf(kDocPosLines, "CECHA_2");
-
 // The payment texts of "dok.txt", by the first character of the kind.
 constexpr auto kCancelled = Cp1250(u8"Anulowany");
 constexpr auto kCash = Cp1250(u8"Gotówka");
@@ -280,40 +240,51 @@ void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
   const double gross = f.WartBrut.GetFloat(dbfRecord);
 
   textRecord.SetStringAt(
-      kDokIdkontrah, (FNewLayout ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
-  textRecord.SetDateAt(kDokData, documentDate);
+      Column<kDocHeadLines>("IDKONTRAH"),
+      (FNewLayout ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
+  textRecord.SetDateAt(Column<kDocHeadLines>("DATA"), documentDate);
 
   // The host books a cash-out of kind 1 under a document name of its own.
   const std::string type = f.TypDok.GetString(dbfRecord);
   if (UpperCase(Trim(type)) == "KW" && f.RodzajDok.GetInteger(dbfRecord) == 1) {
-    textRecord.SetStringAt(kDokNazwadok, "KW_ROZ");
+    textRecord.SetStringAt(Column<kDocHeadLines>("NAZWADOK"), "KW_ROZ");
   } else {
-    textRecord.SetStringAt(kDokNazwadok, DeviceToHostDocType(type));
+    textRecord.SetStringAt(Column<kDocHeadLines>("NAZWADOK"),
+                           DeviceToHostDocType(type));
   }
   // Trimming is off for the number, so it keeps the blanks stored with it.
-  textRecord.SetStringAt(kDokNrdok, f.Numer.GetString(dbfRecord));
-  textRecord.SetDateAt(kDokTermin, dueDate);
-  textRecord.SetIntegerAt(kDokIlepoz, 0);
-  textRecord.SetMoneyAt(kDokSuma, cancelled ? 0.0 : gross);
-  textRecord.SetBooleanAt(kDokAnulowany, cancelled);
+  textRecord.SetStringAt(Column<kDocHeadLines>("NRDOK"),
+                         f.Numer.GetString(dbfRecord));
+  textRecord.SetDateAt(Column<kDocHeadLines>("TERMIN"), dueDate);
+  textRecord.SetIntegerAt(Column<kDocHeadLines>("ILEPOZ"), 0);
+  textRecord.SetMoneyAt(Column<kDocHeadLines>("SUMA"), cancelled ? 0.0 : gross);
+  textRecord.SetBooleanAt(Column<kDocHeadLines>("ANULOWANY"), cancelled);
   // Only cash due on the day of issue was taken when the document was made.
   const bool paidInCash = kind == "G" && SameDay(documentDate, dueDate);
-  textRecord.SetMoneyAt(kDokGotowka, paidInCash ? gross : 0.0);
-  textRecord.SetStringAt(kDokPlatnosc, PaymentText(kind));
-  textRecord.SetDateAt(kDokDotData, kRelatedDocumentDate);
-  textRecord.SetStringAt(kDokDotNazwadok,
+  textRecord.SetMoneyAt(Column<kDocHeadLines>("GOTOWKA"),
+                        paidInCash ? gross : 0.0);
+  textRecord.SetStringAt(Column<kDocHeadLines>("PLATNOSC"), PaymentText(kind));
+  textRecord.SetDateAt(Column<kDocHeadLines>("DOT_DATA"), kRelatedDocumentDate);
+  textRecord.SetStringAt(Column<kDocHeadLines>("DOT_NAZWADOK"),
                          DeviceToHostDocType(f.KpTypDok.GetString(dbfRecord)));
-  textRecord.SetStringAt(kDokDotNrdok, f.KpNumer.GetString(dbfRecord));
-  textRecord.SetStringAt(kDokUwagi, f.Uwagi.GetString(dbfRecord));
-  textRecord.SetDateAt(kDokDataobow, f.DataDost.GetDate(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("DOT_NRDOK"),
+                         f.KpNumer.GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("UWAGI"),
+                         f.Uwagi.GetString(dbfRecord));
+  textRecord.SetDateAt(Column<kDocHeadLines>("DATAOBOW"),
+                       f.DataDost.GetDate(dbfRecord));
   if (!FNewLayout) return;
-  textRecord.SetStringAt(kDokCecha1, f.Cecha1.GetString(dbfRecord));
-  textRecord.SetStringAt(kDokCecha2, f.Cecha2.GetString(dbfRecord));
-  textRecord.SetStringAt(kDokIdkontrahodb, f.IdKlient.GetString(dbfRecord));
-  textRecord.SetStringAt(kDokIdkontrahdost, f.IdDostawa.GetString(dbfRecord));
-  textRecord.SetBooleanAt(kDokWydrukowany,
+  textRecord.SetStringAt(Column<kDocHeadLines>("CECHA_1"),
+                         f.Cecha1.GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("CECHA_2"),
+                         f.Cecha2.GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("IDKONTRAHODB"),
+                         f.IdKlient.GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("IDKONTRAHDOST"),
+                         f.IdDostawa.GetString(dbfRecord));
+  textRecord.SetBooleanAt(Column<kDocHeadLines>("WYDRUKOWANY"),
                           f.Drukowany.GetInteger(dbfRecord) > 0);
-  textRecord.SetBooleanAt(kDokZafiskalizowany,
+  textRecord.SetBooleanAt(Column<kDocHeadLines>("ZAFISKALIZOWANY"),
                           f.Fiskalny.GetBoolean(dbfRecord));
 }
 
@@ -387,30 +358,41 @@ void TTransDocPos::DbfToText(TZendorProRecord& textRecord,
   const TFields& f = *FFields;
   // typ_dok of the gross lookup is this same field, so it is read once.
   const std::string type = f.TypDok.GetString(dbfRecord);
-  textRecord.SetStringAt(kPozNazwadok, DeviceToHostDocType(type));
+  textRecord.SetStringAt(Column<kDocPosLines>("NAZWADOK"),
+                         DeviceToHostDocType(type));
   std::string number;
   if (FNewLayout) {
     // A line whose header is missing, deleted or not gross is priced net.
     number = f.Numer.GetString(dbfRecord);
     const bool gross = FHeads.IsGrossDocument(type, number);
-    textRecord.SetStringAt(kPozKodtow, f.IdTowar.GetString(dbfRecord));
-    textRecord.SetStringAt(kPozUwagi, f.Uwagi.GetString(dbfRecord));
-    textRecord.SetStringAt(kPozCecha1, f.Cecha.GetString(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("KODTOW"),
+                           f.IdTowar.GetString(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("UWAGI"),
+                           f.Uwagi.GetString(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("CECHA_1"),
+                           f.Cecha.GetString(dbfRecord));
     // The text as stored, whatever the field's type: the host takes the
     // validity date as an attribute.
-    textRecord.SetStringAt(kPozCecha2, f.DataWazn.GetString(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("CECHA_2"),
+                           f.DataWazn.GetString(dbfRecord));
     textRecord.SetMoneyAt(
-        kPozCena, (gross ? f.CenaBrut : f.CenaNetto).GetFloat(dbfRecord));
-    textRecord.SetBooleanAt(kPozCenaBrutto, gross);
+        Column<kDocPosLines>("CENA"),
+        (gross ? f.CenaBrut : f.CenaNetto).GetFloat(dbfRecord));
+    textRecord.SetBooleanAt(Column<kDocPosLines>("CENA_BRUTTO"), gross);
   } else {
-    textRecord.SetStringAt(kPozKodtow, f.IdTow.GetString(dbfRecord));
-    textRecord.SetMoneyAt(kPozCena, f.CenaNet.GetFloat(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("KODTOW"),
+                           f.IdTow.GetString(dbfRecord));
+    textRecord.SetMoneyAt(Column<kDocPosLines>("CENA"),
+                          f.CenaNet.GetFloat(dbfRecord));
     number = f.Numer.GetString(dbfRecord);
   }
-  textRecord.SetStringAt(kPozNrdok, Trim(number));
-  textRecord.SetBooleanAt(kPozCenaUzg, f.CenaUstal.GetBoolean(dbfRecord));
-  textRecord.SetQuantityAt(kPozIlosc, f.Ilosc.GetFloat(dbfRecord));
-  textRecord.SetMoneyAt(kPozProcbonif, f.Rabat.GetFloat(dbfRecord));
+  textRecord.SetStringAt(Column<kDocPosLines>("NRDOK"), Trim(number));
+  textRecord.SetBooleanAt(Column<kDocPosLines>("CENA_UZG"),
+                          f.CenaUstal.GetBoolean(dbfRecord));
+  textRecord.SetQuantityAt(Column<kDocPosLines>("ILOSC"),
+                           f.Ilosc.GetFloat(dbfRecord));
+  textRecord.SetMoneyAt(Column<kDocPosLines>("PROCBONIF"),
+                        f.Rabat.GetFloat(dbfRecord));
 }
 
 void TTransDocPos::DefineDbfFields(TDBF& /*table*/) {}

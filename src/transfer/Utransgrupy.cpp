@@ -28,11 +28,6 @@ constexpr TDefinitionLine kGroupLines[] = {
         u8"której należą kartoteki które nie"),
 };
 
-// The columns that the conversion reads.
-constexpr std::int32_t kNazwaGrupy = ColumnOf(kGroupLines, "NAZWAGRUPY");
-constexpr std::int32_t kKodZlozony = ColumnOf(kGroupLines, "KODZLOZONY");
-constexpr std::int32_t kPusta = ColumnOf(kGroupLines, "PUSTA");
-
 // What a field of asort.dbf or prod.dbf carries.
 enum TValue : std::uint8_t { kNumber, kName, kNotWritten };
 
@@ -55,10 +50,11 @@ TTransGrupy::TTransGrupy(TDateTime timestamp, std::string_view textName,
 
 void TTransGrupy::TextToDbf(TZendorProRecord& textRecord,
                             TDBFRecord& dbfRecord) {
-  dbfRecord.SetInteger(
-      FFields[kNumber],
-      StrToIntOrZero(BeforeDash(textRecord.GetStringAt(kKodZlozony))));
-  dbfRecord.SetString(FFields[kName], textRecord.GetStringAt(kNazwaGrupy));
+  dbfRecord.SetInteger(FFields[kNumber],
+                       StrToIntOrZero(BeforeDash(textRecord.GetStringAt(
+                           Column<kGroupLines>("KODZLOZONY")))));
+  dbfRecord.SetString(FFields[kName], textRecord.GetStringAt(
+                                          Column<kGroupLines>("NAZWAGRUPY")));
 }
 
 void TTransGrupy::DbfToText(TZendorProRecord& /*textRecord*/,
@@ -80,10 +76,11 @@ void TTransGrupy::DefineTextFields(TZendorProFile& textFile) {
 // Only top-level groups with goods in them are sent: a sub-group's compound
 // code holds the codes of its parents joined by "-".
 bool TTransGrupy::SkipTextRecord(TZendorProRecord& textRecord) {
-  if (textRecord.GetStringAt(kKodZlozony).find('-') != std::string::npos) {
+  if (textRecord.GetStringAt(Column<kGroupLines>("KODZLOZONY")).find('-') !=
+      std::string::npos) {
     return true;
   }
-  return textRecord.GetBooleanAt(kPusta);
+  return textRecord.GetBooleanAt(Column<kGroupLines>("PUSTA"));
 }
 
 }  // namespace bridge

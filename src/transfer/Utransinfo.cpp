@@ -44,17 +44,6 @@ constexpr TDefinitionLine kKonfiguracjaLines[] = {
     DefinitionLine(u8"TELEFON         :String;\t- (50)"),
 };
 
-// The columns that the conversion reads itself.
-constexpr std::int32_t kAkwizytor = ColumnOf(kKonfiguracjaLines, "AKWIZYTOR");
-constexpr std::int32_t kMiejscowosc =
-    ColumnOf(kKonfiguracjaLines, "MIEJSCOWOSC");
-constexpr std::int32_t kKodPocztowy =
-    ColumnOf(kKonfiguracjaLines, "KODPOCZTOWY");
-constexpr std::int32_t kPoczta = ColumnOf(kKonfiguracjaLines, "POCZTA");
-constexpr std::int32_t kUlica = ColumnOf(kKonfiguracjaLines, "ULICA");
-constexpr std::int32_t kNrDomu = ColumnOf(kKonfiguracjaLines, "NRDOMU");
-constexpr std::int32_t kNrLokalu = ColumnOf(kKonfiguracjaLines, "NRLOKALU");
-
 // bank.txt, the host's list of the seller's bank accounts.
 constexpr TDefinitionLine kBankLines[] = {
     DefinitionLine(u8"KODBANKU   : String;\t- kod banku (20)"),
@@ -64,10 +53,6 @@ constexpr TDefinitionLine kBankLines[] = {
     DefinitionLine(u8"NAZWAKONTA : String;\t- nazwa konta (40)"),
     DefinitionLine(u8"KONTO      : String;\t- konto (50)"),
 };
-
-constexpr std::int32_t kNrKonta = ColumnOf(kBankLines, "NRKONTA");
-constexpr std::int32_t kBank = ColumnOf(kBankLines, "BANK");
-constexpr std::int32_t kKonto = ColumnOf(kBankLines, "KONTO");
 
 // Where the value of an info.dbf field comes from. "Host" sources read the
 // konfiguracja.txt record, "Param" sources the device's parameter of the
@@ -94,8 +79,8 @@ enum class TSource : std::uint8_t {
 // What goes into an info.dbf field: its source, with the parameter's key
 // or the konfiguracja.txt column it reads.
 struct TInfoValue {
-  constexpr TInfoValue(TSource source, std::string_view key = {},
-                       std::int32_t column = -1)
+  constexpr TInfoValue(TSource source = TSource::kNotWritten,
+                       std::string_view key = {}, std::int32_t column = -1)
       : Source(source), Key(key), Column(column) {}
   TSource Source;
   std::string_view Key;
@@ -111,8 +96,9 @@ consteval TInfoValue Host(TSource source, std::string_view name) {
   return TInfoValue(source, {}, ColumnOf(kKonfiguracjaLines, name));
 }
 
-// info.dbf in layout "1.7.0", in declaration order.
-constexpr TInfoField kFields170[] = {
+// The representative and the first document counters open info.dbf in
+// both layouts.
+constexpr TInfoField kRepresentativeFields[] = {
     {"AKW_IMIE", 'C', 20, 0, {kFirstName}},
     {"AKW_NAZW", 'C', 20, 0, {kSurname}},
     {"ID_AKW", 'C', 4, 0, Host(kHostText, "OZNNRWYDR_AKWIZ")},
@@ -120,6 +106,10 @@ constexpr TInfoField kFields170[] = {
     {"NR_FK", 'N', 9, 0, {kParamInt, "NR_FK"}},
     {"NR_PA", 'N', 9, 0, {kParamInt, "NR_PA"}},
     {"NR_DD", 'N', 9, 0, {kParamInt, "NR_DD"}},
+};
+
+// The rest of info.dbf in layout "1.7.0", in declaration order.
+constexpr TInfoField kFields170Rest[] = {
     {"NR_PZ", 'N', 9, 0, {kNotWritten}},
     {"NR_WZ", 'N', 9, 0, {kNotWritten}},
     {"NR_PZP", 'N', 9, 0, {kNotWritten}},
@@ -152,15 +142,9 @@ constexpr TInfoField kFields170[] = {
     {"SPRZ_INFO", 'C', 50, 0, {kParamText, "SPRZ_INFO"}},
 };
 
-// info.dbf in layout "1.8.0", in declaration order; every field is written.
-constexpr TInfoField kFields180[] = {
-    {"AKW_IMIE", 'C', 20, 0, {kFirstName}},
-    {"AKW_NAZW", 'C', 20, 0, {kSurname}},
-    {"ID_AKW", 'C', 4, 0, Host(kHostText, "OZNNRWYDR_AKWIZ")},
-    {"ID_VAN", 'C', 4, 0, {kDeviceId}},
-    {"NR_FK", 'N', 9, 0, {kParamInt, "NR_FK"}},
-    {"NR_PA", 'N', 9, 0, {kParamInt, "NR_PA"}},
-    {"NR_DD", 'N', 9, 0, {kParamInt, "NR_DD"}},
+// The rest of info.dbf in layout "1.8.0", in declaration order; every field
+// is written.
+constexpr TInfoField kFields180Rest[] = {
     {"NR_ZA", 'N', 9, 0, {kParamInt, "NR_ZA"}},
     {"NR_KP", 'N', 9, 0, {kParamInt, "NR_KP"}},
     {"SPRZ_N1", 'C', 70, 0, Host(kHostText, "NAZFAFIRMY1")},
@@ -233,6 +217,9 @@ constexpr TInfoField kFields180[] = {
     {"SF_ZW", 'L', 1, 0, {kParamFlag, "SF_ZW"}},
 };
 
+constexpr auto kFields170 = Joined(kRepresentativeFields, kFields170Rest);
+constexpr auto kFields180 = Joined(kRepresentativeFields, kFields180Rest);
+
 std::span<const TInfoField> FieldsOfLayout(bool newLayout) {
   return LayoutFields(newLayout, kFields170, kFields180);
 }
@@ -279,9 +266,10 @@ void TTransInfo::LookUpBankAccount() {
       // "02" finds no account 2.
       for (bankFile.First(); !bankFile.Eof(); bankFile.Next()) {
         const TZendorProRecord& record = *bankFile.CurrentRecord();
-        if (IntToStr(record.GetIntegerAt(kNrKonta)) == wanted) {
-          FBankName = record.GetStringAt(kBank);
-          FAccountNumber = record.GetStringAt(kKonto);
+        if (IntToStr(record.GetIntegerAt(Column<kBankLines>("NRKONTA"))) ==
+            wanted) {
+          FBankName = record.GetStringAt(Column<kBankLines>("BANK"));
+          FAccountNumber = record.GetStringAt(Column<kBankLines>("KONTO"));
           break;
         }
       }
@@ -372,7 +360,8 @@ void TTransInfo::TextToDbf(TZendorProRecord& textRecord,
 
   // The host writes the surname first; the first name keeps any further
   // blanks.
-  const std::string representative = textRecord.GetStringAt(kAkwizytor);
+  const std::string representative =
+      textRecord.GetStringAt(Column<kKonfiguracjaLines>("AKWIZYTOR"));
   const std::size_t blank = representative.find(' ');
   if (blank == std::string::npos) {
     FSurname.clear();
@@ -381,13 +370,16 @@ void TTransInfo::TextToDbf(TZendorProRecord& textRecord,
     FSurname.assign(representative, 0, blank);
     FFirstName.assign(representative, blank + 1);
   }
-  const std::string postOffice = textRecord.GetStringAt(kPoczta);
-  FAddressLine1 = ComposeAddress(textRecord.GetStringAt(kUlica),
-                                 textRecord.GetStringAt(kMiejscowosc),
-                                 postOffice, textRecord.GetStringAt(kNrDomu),
-                                 textRecord.GetStringAt(kNrLokalu));
-  FAddressLine2 =
-      JoinWithBlank(textRecord.GetStringAt(kKodPocztowy), postOffice);
+  const std::string postOffice =
+      textRecord.GetStringAt(Column<kKonfiguracjaLines>("POCZTA"));
+  FAddressLine1 = ComposeAddress(
+      textRecord.GetStringAt(Column<kKonfiguracjaLines>("ULICA")),
+      textRecord.GetStringAt(Column<kKonfiguracjaLines>("MIEJSCOWOSC")),
+      postOffice, textRecord.GetStringAt(Column<kKonfiguracjaLines>("NRDOMU")),
+      textRecord.GetStringAt(Column<kKonfiguracjaLines>("NRLOKALU")));
+  FAddressLine2 = JoinWithBlank(
+      textRecord.GetStringAt(Column<kKonfiguracjaLines>("KODPOCZTOWY")),
+      postOffice);
 
   for (const TBoundField& bound : FBound) {
     const TDBFFieldDef& field = *bound.Field;

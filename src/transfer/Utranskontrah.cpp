@@ -67,35 +67,6 @@ constexpr TDefinitionLine kKontrahentLines[] = {
                    u8"przeterminowanego kredytu"),
 };
 
-// The columns that the conversion reads.
-constexpr std::int32_t kNrKontrah = ColumnOf(kKontrahentLines, "NRKONTRAH");
-constexpr std::int32_t kNazwaSkr = ColumnOf(kKontrahentLines, "NAZWASKR");
-constexpr std::int32_t kNip = ColumnOf(kKontrahentLines, "NIP");
-constexpr std::int32_t kNazwaDl = ColumnOf(kKontrahentLines, "NAZWADL");
-constexpr std::int32_t kTelefon = ColumnOf(kKontrahentLines, "TELEFON");
-constexpr std::int32_t kEmail = ColumnOf(kKontrahentLines, "EMAIL");
-constexpr std::int32_t kTerminDni = ColumnOf(kKontrahentLines, "TERMINDNI");
-constexpr std::int32_t kNrPlatnika = ColumnOf(kKontrahentLines, "NRPLATNIKA");
-constexpr std::int32_t kMiejscowosc = ColumnOf(kKontrahentLines, "MIEJSCOWOSC");
-constexpr std::int32_t kKodPocztowy = ColumnOf(kKontrahentLines, "KODPOCZTOWY");
-constexpr std::int32_t kPoczta = ColumnOf(kKontrahentLines, "POCZTA");
-constexpr std::int32_t kUlica = ColumnOf(kKontrahentLines, "ULICA");
-constexpr std::int32_t kNrDomu = ColumnOf(kKontrahentLines, "NRDOMU");
-constexpr std::int32_t kNrLokalu = ColumnOf(kKontrahentLines, "NRLOKALU");
-constexpr std::int32_t kSposPlatnosci =
-    ColumnOf(kKontrahentLines, "SPOSPLATNOSCI");
-constexpr std::int32_t kWartKredytOg =
-    ColumnOf(kKontrahentLines, "WARTKREDYTOG");
-constexpr std::int32_t kProcRabatNagl =
-    ColumnOf(kKontrahentLines, "PROCRABATNAGL");
-constexpr std::int32_t kBlokadaSprzedazy =
-    ColumnOf(kKontrahentLines, "BLOKADASPRZEDAZY");
-constexpr std::int32_t kTypKontrah = ColumnOf(kKontrahentLines, "TYPKONTRAH");
-constexpr std::int32_t kNrDefCeny = ColumnOf(kKontrahentLines, "NR_DEFCENY");
-constexpr std::int32_t kUwagi = ColumnOf(kKontrahentLines, "UWAGI");
-constexpr std::int32_t kWartKredytPrzet =
-    ColumnOf(kKontrahentLines, "WARTKREDYTPRZET");
-
 // What a klient.dbf field carries. The two layouts name and size the fields
 // differently, and each writes only some of them.
 enum TValue : std::uint8_t {
@@ -204,12 +175,14 @@ std::string_view TTransKontrah::ComposeStreet(
     const TZendorProRecord& textRecord) {
   // Each view lasts only until the next read of the record, so every value
   // is copied before the next one is read.
-  FStreet.assign(textRecord.GetStringViewAt(kUlica));
+  FStreet.assign(textRecord.GetStringViewAt(Column<kKontrahentLines>("ULICA")));
   FSuffix.clear();
-  const std::string_view houseNo = textRecord.GetStringViewAt(kNrDomu);
+  const std::string_view houseNo =
+      textRecord.GetStringViewAt(Column<kKontrahentLines>("NRDOMU"));
   if (!houseNo.empty()) {
     FSuffix.append(" ").append(houseNo);
-    const std::string_view flatNo = textRecord.GetStringViewAt(kNrLokalu);
+    const std::string_view flatNo =
+        textRecord.GetStringViewAt(Column<kKontrahentLines>("NRLOKALU"));
     if (!flatNo.empty()) FSuffix.append("/").append(flatNo);
   }
   const int room = FStreetWidth - static_cast<int>(FSuffix.size());
@@ -233,46 +206,65 @@ void TTransKontrah::TextToDbf(TZendorProRecord& textRecord,
     return textRecord.GetStringViewAt(column);
   };
   {
-    const std::string_view fullName = text(kNazwaDl);
+    const std::string_view fullName = text(Column<kKontrahentLines>("NAZWADL"));
     dbfRecord.SetString(field(kNazwa1), CaretPart(fullName, 1));
     dbfRecord.SetString(field(kNazwa2), CaretPart(fullName, 2));
   }
-  dbfRecord.SetString(field(kId),
-                      IntToStr(textRecord.GetIntegerAt(kNrKontrah)));
-  dbfRecord.SetString(field(kKodPocz), text(kKodPocztowy));
-  dbfRecord.SetString(field(kMiasto), text(kMiejscowosc));
+  dbfRecord.SetString(
+      field(kId),
+      IntToStr(textRecord.GetIntegerAt(Column<kKontrahentLines>("NRKONTRAH"))));
+  dbfRecord.SetString(field(kKodPocz),
+                      text(Column<kKontrahentLines>("KODPOCZTOWY")));
+  dbfRecord.SetString(field(kMiasto),
+                      text(Column<kKontrahentLines>("MIEJSCOWOSC")));
   dbfRecord.SetString(field(kStreet), ComposeStreet(textRecord));
-  dbfRecord.SetString(field(kNipValue), text(kNip));
-  dbfRecord.SetFloat(field(kRabat),
-                     Round2(textRecord.GetFloatAt(kProcRabatNagl)));
+  dbfRecord.SetString(field(kNipValue), text(Column<kKontrahentLines>("NIP")));
+  dbfRecord.SetFloat(
+      field(kRabat),
+      Round2(textRecord.GetFloatAt(Column<kKontrahentLines>("PROCRABATNAGL"))));
   dbfRecord.SetString(field(kPlatnik),
-                      IntToStr(textRecord.GetIntegerAt(kNrPlatnika)));
-  dbfRecord.SetBoolean(field(kAktywny),
-                       !textRecord.GetBooleanAt(kBlokadaSprzedazy));
-  const std::string_view payment = text(kSposPlatnosci);
+                      IntToStr(textRecord.GetIntegerAt(
+                          Column<kKontrahentLines>("NRPLATNIKA"))));
+  dbfRecord.SetBoolean(
+      field(kAktywny),
+      !textRecord.GetBooleanAt(Column<kKontrahentLines>("BLOKADASPRZEDAZY")));
+  const std::string_view payment =
+      text(Column<kKontrahentLines>("SPOSPLATNOSCI"));
   if (!payment.empty()) {
     const char letter = UpperCaseChar(payment.front());
     dbfRecord.SetString(field(kTypPlat), std::string_view(&letter, 1));
   }
-  dbfRecord.SetFloat(field(kLimit), textRecord.GetFloatAt(kWartKredytOg));
-  dbfRecord.SetString(field(kSkrot), text(kNazwaSkr));
-  dbfRecord.SetInteger(field(kCena), textRecord.GetIntegerAt(kNrDefCeny));
-  const double term = textRecord.GetFloatAt(kTerminDni);
+  dbfRecord.SetFloat(
+      field(kLimit),
+      textRecord.GetFloatAt(Column<kKontrahentLines>("WARTKREDYTOG")));
+  dbfRecord.SetString(field(kSkrot),
+                      text(Column<kKontrahentLines>("NAZWASKR")));
+  dbfRecord.SetInteger(
+      field(kCena),
+      textRecord.GetIntegerAt(Column<kKontrahentLines>("NR_DEFCENY")));
+  const double term =
+      textRecord.GetFloatAt(Column<kKontrahentLines>("TERMINDNI"));
   if (!FNewLayout) {
     dbfRecord.SetBoolean(field(kListaTow), false);
     dbfRecord.SetInteger(field(kTermPlat), PaymentTerm(term, 99));
-    dbfRecord.SetBoolean(field(kDetal),
-                         textRecord.GetIntegerAt(kTypKontrah) == 2);
+    dbfRecord.SetBoolean(
+        field(kDetal),
+        textRecord.GetIntegerAt(Column<kKontrahentLines>("TYPKONTRAH")) == 2);
     dbfRecord.SetInteger(field(kGrpProm), 0);
   } else {
     dbfRecord.SetInteger(field(kTermPlat), PaymentTerm(term, 9999));
     dbfRecord.SetInteger(field(kGrupaCen), 0);
-    dbfRecord.SetString(field(kPocztaValue), text(kPoczta));
-    dbfRecord.SetString(field(kTelefonValue), text(kTelefon));
-    dbfRecord.SetString(field(kEmailValue), text(kEmail));
-    dbfRecord.SetString(field(kUwagiValue), text(kUwagi));
-    dbfRecord.SetFloat(field(kLimitPrze),
-                       textRecord.GetFloatAt(kWartKredytPrzet));
+    dbfRecord.SetString(field(kPocztaValue),
+                        text(Column<kKontrahentLines>("POCZTA")));
+    dbfRecord.SetString(field(kTelefonValue),
+                        text(Column<kKontrahentLines>("TELEFON")));
+    dbfRecord.SetString(field(kEmailValue),
+                        text(Column<kKontrahentLines>("EMAIL")));
+    dbfRecord.SetString(field(kUwagiValue),
+                        text(Column<kKontrahentLines>("UWAGI")));
+    dbfRecord.SetFloat(
+        field(kLimitPrze),
+        textRecord.GetFloatAt(Column<kKontrahentLines>("WARTKREDYTPRZET")));
   }
 }
 

@@ -31,19 +31,6 @@ constexpr TDefinitionLine kDokNierozLines[] = {
                    u8"równa 0"),
 };
 
-// The columns that the conversion reads.
-constexpr std::int32_t kKalWn = ColumnOf(kDokNierozLines, "KAL_WN");
-constexpr std::int32_t kNrKontrah = ColumnOf(kDokNierozLines, "NRKONTRAH");
-constexpr std::int32_t kDokument = ColumnOf(kDokNierozLines, "DOKUMENT");
-constexpr std::int32_t kNrDokZew = ColumnOf(kDokNierozLines, "NRDOKZEW");
-constexpr std::int32_t kDataDokZew = ColumnOf(kDokNierozLines, "DATADOKZEW");
-constexpr std::int32_t kTermPlatn = ColumnOf(kDokNierozLines, "TERMPLATN");
-constexpr std::int32_t kKalKwotaPln = ColumnOf(kDokNierozLines, "KAL_KWOTAPLN");
-constexpr std::int32_t kKalPozostPln =
-    ColumnOf(kDokNierozLines, "KAL_POZOSTPLN");
-constexpr std::int32_t kNrKontrahOdbiorca =
-    ColumnOf(kDokNierozLines, "NR_KONTRAHODBIORCA");
-
 // What a table field carries. The two tables name some of them differently
 // (ID_KL is the payer, DATA_WYST the document date, DO_ZAPL the open amount
 // in dok_kre.dbf); only kredyt.dbf has the customer.
@@ -100,19 +87,29 @@ void TTransRozlicz_v170::TextToDbf(TZendorProRecord& textRecord,
                                    TDBFRecord& dbfRecord) {
   // A view of the record lasts until its next read, so each one goes
   // straight into its setter.
+  dbfRecord.SetString(Fields()[kTypDok],
+                      HostToDeviceDocType(textRecord.GetStringViewAt(
+                          Column<kDokNierozLines>("DOKUMENT"))));
   dbfRecord.SetString(
-      Fields()[kTypDok],
-      HostToDeviceDocType(textRecord.GetStringViewAt(kDokument)));
-  dbfRecord.SetString(Fields()[kNumer], textRecord.GetStringViewAt(kNrDokZew));
+      Fields()[kNumer],
+      textRecord.GetStringViewAt(Column<kDokNierozLines>("NRDOKZEW")));
   // The contractor number as the host wrote it, not re-formatted.
-  dbfRecord.SetString(Fields()[kIdPlatnik],
-                      textRecord.GetStringViewAt(kNrKontrah));
-  dbfRecord.SetDate(Fields()[kDataDok], textRecord.GetDateAt(kDataDokZew));
-  dbfRecord.SetDate(Fields()[kDataPlat], textRecord.GetDateAt(kTermPlatn));
-  dbfRecord.SetFloat(Fields()[kWartBrut], textRecord.GetFloatAt(kKalKwotaPln));
+  dbfRecord.SetString(
+      Fields()[kIdPlatnik],
+      textRecord.GetStringViewAt(Column<kDokNierozLines>("NRKONTRAH")));
+  dbfRecord.SetDate(
+      Fields()[kDataDok],
+      textRecord.GetDateAt(Column<kDokNierozLines>("DATADOKZEW")));
+  dbfRecord.SetDate(Fields()[kDataPlat],
+                    textRecord.GetDateAt(Column<kDokNierozLines>("TERMPLATN")));
+  dbfRecord.SetFloat(
+      Fields()[kWartBrut],
+      textRecord.GetFloatAt(Column<kDokNierozLines>("KAL_KWOTAPLN")));
   // A receivable is owed to us and counts up; a payable counts down.
-  const bool receivable = IsYes(textRecord.GetStringViewAt(kKalWn));
-  const double open = textRecord.GetFloatAt(kKalPozostPln);
+  const bool receivable =
+      IsYes(textRecord.GetStringViewAt(Column<kDokNierozLines>("KAL_WN")));
+  const double open =
+      textRecord.GetFloatAt(Column<kDokNierozLines>("KAL_POZOSTPLN"));
   dbfRecord.SetFloat(Fields()[kDoZaplaty], receivable ? open : -open);
 }
 
@@ -130,8 +127,10 @@ void TTransRozlicz_v180::TextToDbf(TZendorProRecord& textRecord,
   TTransRozlicz_v170::TextToDbf(textRecord, dbfRecord);
   // The payer is always the host's contractor; the customer is the
   // document's recipient, and the host writes 0 when there is none.
-  std::string_view customer = textRecord.GetStringViewAt(kNrKontrahOdbiorca);
-  if (customer == "0") customer = textRecord.GetStringViewAt(kNrKontrah);
+  std::string_view customer =
+      textRecord.GetStringViewAt(Column<kDokNierozLines>("NR_KONTRAHODBIORCA"));
+  if (customer == "0")
+    customer = textRecord.GetStringViewAt(Column<kDokNierozLines>("NRKONTRAH"));
   dbfRecord.SetString(Fields()[kIdKlient], customer);
 }
 

@@ -114,39 +114,12 @@ constexpr TDefinitionLine kKartotekaLines[] = {
     DefinitionLine(u8"UWAGI              :String;    - uwagi kartoteki"),
 };
 
-// The columns that the conversion reads.
-constexpr std::int32_t kIdRodzajKart =
-    ColumnOf(kKartotekaLines, "ID_RODZAJKART");
-constexpr std::int32_t kIndeks = ColumnOf(kKartotekaLines, "INDEKS");
-constexpr std::int32_t kNazwaSkr = ColumnOf(kKartotekaLines, "NAZWASKR");
-constexpr std::int32_t kNazwaDl = ColumnOf(kKartotekaLines, "NAZWADL");
-constexpr std::int32_t kStawkaVat = ColumnOf(kKartotekaLines, "STAWKAVAT");
-constexpr std::int32_t kJm = ColumnOf(kKartotekaLines, "JM");
-constexpr std::int32_t kPkwiu = ColumnOf(kKartotekaLines, "PKWIU");
-constexpr std::int32_t kStan = ColumnOf(kKartotekaLines, "STAN");
 constexpr std::array<std::int32_t, 5> kCenaN = {
-    ColumnOf(kKartotekaLines, "CSP1_CENAN"),
-    ColumnOf(kKartotekaLines, "CSP2_CENAN"),
-    ColumnOf(kKartotekaLines, "CSP3_CENAN"),
-    ColumnOf(kKartotekaLines, "CSP4_CENAN"),
-    ColumnOf(kKartotekaLines, "CSP5_CENAN")};
-constexpr std::int32_t kCsp1Marza = ColumnOf(kKartotekaLines, "CSP1_MARZA");
-constexpr std::int32_t kOpakIloscWOpak =
-    ColumnOf(kKartotekaLines, "OPAK_ILOSCWOPAK");
-constexpr std::int32_t kCecha = ColumnOf(kKartotekaLines, "CECHA");
-constexpr std::int32_t kIdGrupaKart1 =
-    ColumnOf(kKartotekaLines, "ID_GRUPAKART1");
-constexpr std::int32_t kIdGrupaKart2 =
-    ColumnOf(kKartotekaLines, "ID_GRUPAKART2");
-constexpr std::int32_t kStanMin = ColumnOf(kKartotekaLines, "STAN_MIN");
-constexpr std::int32_t kStanMax = ColumnOf(kKartotekaLines, "STAN_MAX");
-constexpr std::int32_t kEan = ColumnOf(kKartotekaLines, "EAN");
-constexpr std::int32_t kOstCenaZak = ColumnOf(kKartotekaLines, "OST_CENAZAK");
-constexpr std::int32_t kGrupaKart1KodZl =
-    ColumnOf(kKartotekaLines, "GRUPAKART1_KODZL");
-constexpr std::int32_t kGrupaKart2KodZl =
-    ColumnOf(kKartotekaLines, "GRUPAKART2_KODZL");
-constexpr std::int32_t kUwagi = ColumnOf(kKartotekaLines, "UWAGI");
+    Column<kKartotekaLines>("CSP1_CENAN"),
+    Column<kKartotekaLines>("CSP2_CENAN"),
+    Column<kKartotekaLines>("CSP3_CENAN"),
+    Column<kKartotekaLines>("CSP4_CENAN"),
+    Column<kKartotekaLines>("CSP5_CENAN")};
 
 // What a towar.dbf field carries. The two layouts name and size the fields
 // differently, and each writes only some of them.
@@ -181,20 +154,25 @@ enum TValue : std::uint8_t {
   kNotWritten,
 };
 
-// towar.dbf of layout "1.7.0", in declaration order.
-constexpr TDeviceField<TValue> kTowar170[] = {
-    {"id_tow", 'C', 15, 0, kIndex},
-    {"nazwa", 'C', 40, 0, kName},
-    {"skrot", 'C', 25, 0, kShortName},
-    {"vat_grupa", 'N', 2, 0, kVatGroup},
+// towar.dbf: the pack quantity and the prices stand in the middle of both
+// layouts, between fields that the layouts name and size apart.
+constexpr TDeviceField<TValue> kTowarStart170[] = {
+    {"id_tow", 'C', 15, 0, kIndex},    {"nazwa", 'C', 40, 0, kName},
+    {"skrot", 'C', 25, 0, kShortName}, {"vat_grupa", 'N', 2, 0, kVatGroup},
     {"jm", 'C', 4, 0, kUnit},
-    {"szt_op", 'N', 10, 3, kPackQuantity},
-    {"cena_1", 'N', 8, 2, kPrice1},
-    {"cena_2", 'N', 8, 2, kPrice2},
-    {"cena_3", 'N', 8, 2, kPrice3},
-    {"cena_4", 'N', 8, 2, kPrice4},
-    {"cena_5", 'N', 8, 2, kPrice5},
+};
+constexpr TDeviceField<TValue> kTowarStart180[] = {
+    {"id_towar", 'C', 25, 0, kIndex},  {"nazwa", 'C', 60, 0, kName},
+    {"skrot", 'C', 35, 0, kShortName}, {"vat", 'N', 2, 0, kVatGroup},
+    {"jm", 'C', 5, 0, kUnit},
+};
+constexpr TDeviceField<TValue> kPriceFields[] = {
+    {"szt_op", 'N', 10, 3, kPackQuantity},  {"cena_1", 'N', 8, 2, kPrice1},
+    {"cena_2", 'N', 8, 2, kPrice2},         {"cena_3", 'N', 8, 2, kPrice3},
+    {"cena_4", 'N', 8, 2, kPrice4},         {"cena_5", 'N', 8, 2, kPrice5},
     {"cena_min", 'N', 8, 2, kMinimalPrice},
+};
+constexpr TDeviceField<TValue> kTowarEnd170[] = {
     {"zm_ceny", 'D', 8, 0, kNotWritten},
     {"pkwiu", 'C', 15, 0, kClassification},
     {"grupa_a", 'N', 3, 0, kAssortment},
@@ -210,21 +188,7 @@ constexpr TDeviceField<TValue> kTowar170[] = {
     {"proc_marz", 'N', 6, 2, kMargin},
     {"status", 'C', 1, 0, kStatus},
 };
-
-// towar.dbf of layout "1.8.0", in declaration order.
-constexpr TDeviceField<TValue> kTowar180[] = {
-    {"id_towar", 'C', 25, 0, kIndex},
-    {"nazwa", 'C', 60, 0, kName},
-    {"skrot", 'C', 35, 0, kShortName},
-    {"vat", 'N', 2, 0, kVatGroup},
-    {"jm", 'C', 5, 0, kUnit},
-    {"szt_op", 'N', 10, 3, kPackQuantity},
-    {"cena_1", 'N', 8, 2, kPrice1},
-    {"cena_2", 'N', 8, 2, kPrice2},
-    {"cena_3", 'N', 8, 2, kPrice3},
-    {"cena_4", 'N', 8, 2, kPrice4},
-    {"cena_5", 'N', 8, 2, kPrice5},
-    {"cena_min", 'N', 8, 2, kMinimalPrice},
+constexpr TDeviceField<TValue> kTowarEnd180[] = {
     {"pkwiu", 'C', 15, 0, kClassification},
     {"id_asort", 'N', 3, 0, kAssortment},
     {"id_prod", 'N', 3, 0, kProducer},
@@ -242,6 +206,10 @@ constexpr TDeviceField<TValue> kTowar180[] = {
     {"ean", 'C', 13, 0, kBarcode},
     {"bez_prom", 'L', 1, 0, kNotWritten},
 };
+
+// towar.dbf of either layout, in declaration order.
+constexpr auto kTowar170 = Joined(kTowarStart170, kPriceFields, kTowarEnd170);
+constexpr auto kTowar180 = Joined(kTowarStart180, kPriceFields, kTowarEnd180);
 
 constexpr std::array<TValue, 5> kPrices = {kPrice1, kPrice2, kPrice3, kPrice4,
                                            kPrice5};
@@ -297,27 +265,36 @@ void TTransTowary::TextToDbf(TZendorProRecord& textRecord,
                              TDBFRecord& dbfRecord) {
   const TTableSlots& out = FFields;
 
-  dbfRecord.SetString(out[kIndex], textRecord.GetStringAt(kIndeks));
-  dbfRecord.SetString(out[kName],
-                      CaretPart(textRecord.GetStringAt(kNazwaDl), 1));
-  const std::string ean = textRecord.GetStringAt(kEan);
+  dbfRecord.SetString(
+      out[kIndex], textRecord.GetStringAt(Column<kKartotekaLines>("INDEKS")));
+  dbfRecord.SetString(
+      out[kName],
+      CaretPart(textRecord.GetStringAt(Column<kKartotekaLines>("NAZWADL")), 1));
+  const std::string ean =
+      textRecord.GetStringAt(Column<kKartotekaLines>("EAN"));
   if (FEanAsShortName && !ean.empty()) {
     dbfRecord.SetString(out[kShortName], ean);
   } else {
-    dbfRecord.SetString(out[kShortName], textRecord.GetStringAt(kNazwaSkr));
+    dbfRecord.SetString(
+        out[kShortName],
+        textRecord.GetStringAt(Column<kKartotekaLines>("NAZWASKR")));
   }
-  dbfRecord.SetInteger(out[kVatGroup],
-                       VatCode(textRecord.GetStringAt(kStawkaVat)));
-  dbfRecord.SetString(out[kUnit], textRecord.GetStringAt(kJm));
+  dbfRecord.SetInteger(
+      out[kVatGroup],
+      VatCode(textRecord.GetStringAt(Column<kKartotekaLines>("STAWKAVAT"))));
+  dbfRecord.SetString(out[kUnit],
+                      textRecord.GetStringAt(Column<kKartotekaLines>("JM")));
   dbfRecord.SetFloat(out[kPackQuantity],
-                     Round3(textRecord.GetFloatAt(kOpakIloscWOpak)));
+                     Round3(textRecord.GetFloatAt(
+                         Column<kKartotekaLines>("OPAK_ILOSCWOPAK"))));
 
   std::array<double, kPrices.size()> prices{};
   for (std::size_t i = 0; i < prices.size(); ++i) {
     prices[i] = Round2(textRecord.GetFloatAt(kCenaN[i]));
     dbfRecord.SetFloat(out[kPrices[i]], prices[i]);
   }
-  const double lastPurchasePrice = Round2(textRecord.GetFloatAt(kOstCenaZak));
+  const double lastPurchasePrice =
+      Round2(textRecord.GetFloatAt(Column<kKartotekaLines>("OST_CENAZAK")));
   double minimalPrice = 0;
   if (FMinPriceSource >= '1' && FMinPriceSource <= '5') {
     minimalPrice = prices[static_cast<std::size_t>(FMinPriceSource - '1')];
@@ -326,22 +303,31 @@ void TTransTowary::TextToDbf(TZendorProRecord& textRecord,
   }
   dbfRecord.SetFloat(out[kMinimalPrice], minimalPrice);
 
-  dbfRecord.SetString(out[kClassification], textRecord.GetStringAt(kPkwiu));
+  dbfRecord.SetString(out[kClassification],
+                      textRecord.GetStringAt(Column<kKartotekaLines>("PKWIU")));
   dbfRecord.SetInteger(out[kAssortment],
-                       GroupNumber(textRecord.GetStringAt(kGrupaKart1KodZl)));
+                       GroupNumber(textRecord.GetStringAt(
+                           Column<kKartotekaLines>("GRUPAKART1_KODZL"))));
   dbfRecord.SetInteger(out[kProducer],
-                       GroupNumber(textRecord.GetStringAt(kGrupaKart2KodZl)));
+                       GroupNumber(textRecord.GetStringAt(
+                           Column<kKartotekaLines>("GRUPAKART2_KODZL"))));
 
-  const double stock = Round3(textRecord.GetFloatAt(kStan));
-  const double minimum = Round3(textRecord.GetFloatAt(kStanMin));
+  const double stock =
+      Round3(textRecord.GetFloatAt(Column<kKartotekaLines>("STAN")));
+  const double minimum =
+      Round3(textRecord.GetFloatAt(Column<kKartotekaLines>("STAN_MIN")));
   // The old layout has no field for the maximum, but its stock level still
   // depends on it.
-  const double maximum = Round3(textRecord.GetFloatAt(kStanMax));
+  const double maximum =
+      Round3(textRecord.GetFloatAt(Column<kKartotekaLines>("STAN_MAX")));
   dbfRecord.SetFloat(out[kStock], stock);
   dbfRecord.SetFloat(out[kStockMinimum], minimum);
   dbfRecord.SetInteger(out[kStockLevel], StockLevel(stock, minimum, maximum));
-  dbfRecord.SetFloat(out[kMargin], Round2(textRecord.GetFloatAt(kCsp1Marza)));
-  const std::string feature = textRecord.GetStringAt(kCecha);
+  dbfRecord.SetFloat(
+      out[kMargin],
+      Round2(textRecord.GetFloatAt(Column<kKartotekaLines>("CSP1_MARZA"))));
+  const std::string feature =
+      textRecord.GetStringAt(Column<kKartotekaLines>("CECHA"));
   dbfRecord.SetString(out[kStatus], std::string_view(feature).substr(0, 1));
 
   if (!FNewLayout) {
@@ -352,13 +338,16 @@ void TTransTowary::TextToDbf(TZendorProRecord& textRecord,
   dbfRecord.SetFloat(out[kStockMaximum], maximum);
   dbfRecord.SetFloat(out[kPurchasePrice], lastPurchasePrice);
   dbfRecord.SetString(out[kBarcode], ean);
-  dbfRecord.SetString(out[kRemarks], textRecord.GetStringAt(kUwagi));
+  dbfRecord.SetString(out[kRemarks],
+                      textRecord.GetStringAt(Column<kKartotekaLines>("UWAGI")));
   if (FPriceGroupMode == kPriceGroupFromList1) {
-    dbfRecord.SetInteger(out[kPriceGroup],
-                         textRecord.GetIntegerAt(kIdGrupaKart1));
+    dbfRecord.SetInteger(
+        out[kPriceGroup],
+        textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_GRUPAKART1")));
   } else if (FPriceGroupMode == kPriceGroupFromList2) {
-    dbfRecord.SetInteger(out[kPriceGroup],
-                         textRecord.GetIntegerAt(kIdGrupaKart2));
+    dbfRecord.SetInteger(
+        out[kPriceGroup],
+        textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_GRUPAKART2")));
   }
 }
 
@@ -374,9 +363,11 @@ void TTransTowary::DefineTextFields(TZendorProFile& textFile) {
 }
 
 bool TTransTowary::SkipTextRecord(TZendorProRecord& textRecord) {
-  if (textRecord.GetIntegerAt(kIdRodzajKart) != 1) return true;
+  if (textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_RODZAJKART")) != 1)
+    return true;
   const std::size_t maxIndex = FNewLayout ? kMaxIndex180 : kMaxIndex170;
-  return textRecord.GetStringAt(kIndeks).size() > maxIndex;
+  return textRecord.GetStringAt(Column<kKartotekaLines>("INDEKS")).size() >
+         maxIndex;
 }
 
 // Nothing that these settings come from changes while a run converts its
