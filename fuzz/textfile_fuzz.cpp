@@ -121,7 +121,7 @@ void WalkReadAndWriteBack(const std::uint8_t* data, std::size_t size) {
   static_cast<void>(bridge::platform::RemoveFile(out));
   TZendorProFile copy(0, chunk);
   copy.Definition().LoadDefinitions(kFields);
-  Require(copy.OpenWrite(out));
+  Require(copy.OpenWrite(out, bridge::TBackups::kOff));
   std::vector<std::string> values;
   for (bool more = file.First(); more; more = file.Next()) {
     TZendorProRecord& record = *file.CurrentRecord();

@@ -76,9 +76,19 @@ std::string PadDeviceName(std::string_view name) {
   return padded;
 }
 
+TBackups BackupsInForce() {
+  return Trim(ConfigFile().GetValue("BACKUP")) == "1" ? TBackups::kOn
+                                                      : TBackups::kOff;
+}
+
 void BackupFile(std::string_view path, TDateTime timestamp,
                 std::string_view name) {
-  if (Trim(ConfigFile().GetValue("BACKUP")) != "1") return;
+  BackupFile(path, timestamp, BackupsInForce(), name);
+}
+
+void BackupFile(std::string_view path, TDateTime timestamp, TBackups backups,
+                std::string_view name) {
+  if (backups == TBackups::kOff) return;
   std::string folder =
       ExcludeTrailingBackslash(platform::ExtractFileDir(path)) + kDelimiter +
       "backup";
@@ -107,14 +117,14 @@ bool AskYesNo(std::string_view text) {
   return platform::System().MessageBoxes->AskYesNo(text);
 }
 
-int TextFieldTypeOf(std::string_view word) {
+TTextFieldType TextFieldTypeOf(std::string_view word) {
   const std::string normalized = UpperCase(Trim(word));
-  if (normalized == "STRING") return 1;
-  if (normalized == "TDATETIME") return 2;
-  if (normalized == "INTEGER") return 3;
-  if (normalized == "CURRENCY") return 4;
-  if (normalized == "BOOLEAN") return 5;
-  return 0;
+  if (normalized == "STRING") return kTextString;
+  if (normalized == "TDATETIME") return kTextDateTime;
+  if (normalized == "INTEGER") return kTextInteger;
+  if (normalized == "CURRENCY") return kTextCurrency;
+  if (normalized == "BOOLEAN") return kTextBoolean;
+  return kTextNoType;
 }
 
 bool IsIntegerText(std::string_view text) {
@@ -178,21 +188,22 @@ bool IsYes(std::string_view text) {
   return upper == "1" || upper == "T" || upper == "Y";
 }
 
-namespace {
-
-// Formats with the pattern and reads the text back.
-double RoundVia(double nudged, int decimals) {
-  return RoundHalfAwayDecimal(nudged, decimals);
-}
-
-}  // namespace
-
+// A price or quantity that the host means as 2.345 arrives as the nearest
+// double, which may lie just below the half (2.34499999...), and would round
+// down. The nudge away from zero lifts such a value over the half first.
+// Below zero the nudge is ten times larger than above it (0.0001 against
+// 0.00001 here, 0.00001 against 0.000001 in Round3), so a negative value
+// such as -2.34495 rounds to -2.35 where a positive 2.34495 gives 2.34. That
+// is deliberate: it is the rounding that the discounts, prices and stock
+// levels in the device tables have always carried, and evening it out would
+// change the last decimal of negative values written from then on. Zero
+// comes back as zero without a sign.
 double Round2(double x) {
-  return RoundVia(x > 0 ? x + 0.00001 : x - 0.0001, 2);
+  return RoundHalfAwayDecimal(x > 0 ? x + 0.00001 : x - 0.0001, 2);
 }
 
 double Round3(double x) {
-  return RoundVia(x > 0 ? x + 0.000001 : x - 0.00001, 3);
+  return RoundHalfAwayDecimal(x > 0 ? x + 0.000001 : x - 0.00001, 3);
 }
 
 std::string CaretPart(std::string_view text, int n) {

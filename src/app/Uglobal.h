@@ -29,9 +29,17 @@ std::string ExportDir();
 std::string ExcludeTrailingBackslash(std::string_view path);
 // "0" in front until the name has at least 8 characters.
 std::string PadDeviceName(std::string_view name);
+// Whether a file is copied into its backup folder before it is overwritten
+// or deleted.
+enum class TBackups { kOff, kOn };
+// kOn when parameter BACKUP, trimmed, is exactly "1".
+TBackups BackupsInForce();
 // Copies the file into <its directory>/backup/yyyy_mm_dd-hh_nn_ss/ when
-// parameter BACKUP is "1", under its own name or the name given, and makes
-// the copy durable.
+// backups are on, under its own name or the name given, and makes the copy
+// durable.
+void BackupFile(std::string_view path, TDateTime timestamp, TBackups backups,
+                std::string_view name = {});
+// The same under the rule in force.
 void BackupFile(std::string_view path, TDateTime timestamp,
                 std::string_view name = {});
 
@@ -42,8 +50,20 @@ bool AskYesNo(std::string_view text);
 
 // --- Conversions ------------------------------------------------------------
 
-// 1 STRING, 2 TDATETIME, 3 INTEGER, 4 CURRENCY, 5 BOOLEAN, 0 anything else.
-int TextFieldTypeOf(std::string_view word);
+// The kinds of value a host file field holds, by the type word of its
+// definition line.
+enum TTextFieldType : std::int32_t {
+  kTextNoType = 0,  // a word that names no kind
+  kTextString = 1,
+  kTextDateTime = 2,
+  kTextInteger = 3,
+  kTextCurrency = 4,
+  kTextBoolean = 5,
+};
+
+// The kind that the word, trimmed and in any case, names: STRING,
+// TDATETIME, INTEGER, CURRENCY or BOOLEAN; kTextNoType for anything else.
+TTextFieldType TextFieldTypeOf(std::string_view word);
 bool IsIntegerText(std::string_view text);
 std::string DropTrailingCaret(std::string_view text);
 std::uint16_t ReadU16LE(const unsigned char* bytes);
@@ -59,6 +79,8 @@ std::int32_t StrToIntOrZero(std::string_view text);
 double StrToFloatOrZero(std::string_view text);
 // "1", "T" or "Y", upper-cased but not trimmed.
 bool IsYes(std::string_view text);
+// To two or three decimals, rounding half away from zero, after a nudge
+// away from zero (see Uglobal.cpp).
 double Round2(double x);
 double Round3(double x);
 // Line n (from 1) of a text whose lines are separated by "^".

@@ -40,15 +40,17 @@ std::string GetDeviceArg() { return WithoutPrefix(Argument(2), "KU:"); }
 
 std::string GetLayoutName() {
   const std::string value = ConfigFile().GetValue("WERSJA");
-  if (Trim(value).empty()) return LayoutNameOf(1);
+  if (Trim(value).empty()) return LayoutNameOf(kLayout170);
   return value;
 }
 
 int GetLayoutIndex() { return LayoutIndexOf(GetLayoutName()); }
 
+bool NewLayoutInForce() { return GetLayoutIndex() == kLayout180; }
+
 void CheckLayout() {
   const std::string name = Trim(UpperCase(GetLayoutName()));
-  for (int index = 1; index <= kLayoutCount; ++index) {
+  for (int index = kLayout170; index <= kLayoutCount; ++index) {
     if (name == Trim(UpperCase(LayoutNameOf(index)))) return;
   }
   throw EBridgeError(std::string(kBadLayout.view()));

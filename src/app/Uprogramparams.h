@@ -14,8 +14,12 @@ std::string GetDeviceArg();
 
 // The layout name of parameter WERSJA, "1.7.0" when it is blank.
 std::string GetLayoutName();
-// 1 for "1.7.0", 2 for "1.8.0"; re-reads the configuration on every call.
+// kLayout170 for "1.7.0", kLayout180 for "1.8.0"; re-reads the
+// configuration on every call.
 int GetLayoutIndex();
+// Whether the layout in force is the newer one, "1.8.0": the one way a
+// transfer or a job asks. Re-reads the configuration on every call.
+bool NewLayoutInForce();
 // Raises "Niepoprawny parametr "WERSJA"" when the configured layout is not
 // one of the table.
 void CheckLayout();

@@ -6,9 +6,9 @@ namespace bridge {
 
 std::string LayoutNameOf(int index) {
   switch (index) {
-    case 1:
+    case kLayout170:
       return "1.7.0";
-    case 2:
+    case kLayout180:
       return "1.8.0";
     default:
       return "";
@@ -16,10 +16,10 @@ std::string LayoutNameOf(int index) {
 }
 
 int LayoutIndexOf(std::string_view name) {
-  for (int index = 1; index <= kLayoutCount; ++index) {
+  for (int index = kLayout170; index <= kLayoutCount; ++index) {
     if (Trim(UpperCase(LayoutNameOf(index))) == name) return index;
   }
-  return 1;
+  return kLayout170;
 }
 
 }  // namespace bridge

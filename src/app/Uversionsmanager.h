@@ -7,6 +7,9 @@
 
 namespace bridge {
 
+// The layouts by index.
+inline constexpr int kLayout170 = 1;  // "1.7.0", the older table set
+inline constexpr int kLayout180 = 2;  // "1.8.0", the newer one
 inline constexpr int kLayoutCount = 2;
 
 // "1.7.0" for 1, "1.8.0" for 2, the empty text for any other index.

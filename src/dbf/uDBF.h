@@ -71,7 +71,9 @@ class TDBFRecord {
 // One dBase III table.
 class TDBF {
  public:
-  TDBF();
+  // Numbers are read with "." as the point and, where the caller gives
+  // another one, with that decimal separator too.
+  explicit TDBF(char decimalSeparator = '.');
   // Closes an open table. A table being written while an error unwinds past
   // it is abandoned instead, so a failed run leaves no truncated table.
   ~TDBF();
@@ -122,6 +124,7 @@ class TDBF {
   const TListTemplate<TDBFFieldDef>& Fields() const { return FFields; }
   unsigned char WriteCodePage() const { return FWriteCodePage; }
   unsigned char ReadCodePage() const { return FReadCodePage; }
+  char DecimalSeparator() const { return FDecimalSeparator; }
   bool ReadOnly() const { return FReadOnly; }
   bool Active() const { return FActive; }
   const std::string& FileName() const { return FFileName; }
@@ -149,7 +152,10 @@ class TDBF {
   std::int32_t IndexOf(std::string_view normalName) const;
   // Gives the bytes that all fields take.
   std::size_t ComputeOffsets();
-  bool WriteHeader(bool headerOnly);
+  // The fixed header and the field descriptors when a table is created; the
+  // fixed header alone, for the final record count, when it is closed.
+  enum class THeaderPart { kWithFields, kCountsOnly };
+  bool WriteHeader(THeaderPart part);
   bool ReadHeader();
   void RefuseIfIncomplete();
   bool FinishWriting();
@@ -189,6 +195,7 @@ class TDBF {
   TByteMap FWriteRaw{};
   TByteMap FReadConverted{};
   TByteMap FReadPlain{};
+  char FDecimalSeparator;
   bool FReadOnly = false;
   bool FActive = false;
   std::vector<char> FBuffer;

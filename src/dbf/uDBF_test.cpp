@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Uglobal.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
@@ -157,7 +158,7 @@ std::string OneFieldTable(const TTempDir& dir, char type, std::string stored) {
 template <typename TGet>
 auto ReadOne(char type, std::string stored, TGet get, bool clean = true) {
   TTempDir dir;
-  TDBF table;
+  TDBF table(SystemDecimalSeparator());
   EXPECT_TRUE(table.Open(OneFieldTable(dir, type, std::move(stored))));
   table.FindField("F")->SetClean(clean);
   TDBFRecord* record = table.ReadRecord();

@@ -41,13 +41,7 @@ std::string TrimRight(std::string_view text) {
   return std::string(text.substr(0, end));
 }
 
-std::string Trim(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsTrimmed(text[begin])) ++begin;
-  while (end > begin && IsTrimmed(text[end - 1])) --end;
-  return std::string(text.substr(begin, end - begin));
-}
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
 char UpperCaseChar(char c) {
   const auto byte = static_cast<unsigned char>(c);

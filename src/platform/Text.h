@@ -14,6 +14,16 @@ namespace bridge {
 
 // Removes every character with a code from 0 to 32 at both ends.
 std::string Trim(std::string_view text);
+// The same without a copy: the trimmed part of the text itself. Inline,
+// since the table and host file readers trim every value they read.
+constexpr std::string_view TrimView(std::string_view text) {
+  const auto trimmed = [](char c) {
+    return static_cast<unsigned char>(c) <= 32;
+  };
+  while (!text.empty() && trimmed(text.front())) text.remove_prefix(1);
+  while (!text.empty() && trimmed(text.back())) text.remove_suffix(1);
+  return text;
+}
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 

@@ -20,46 +20,8 @@ namespace {
 
 constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view TrimView(std::string_view text) {
-  while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 [[noreturn]] void Raise(std::string_view message, std::string_view subject) {
   throw EBridgeError(std::string(message) + std::string(subject));
-}
-
-// The length is the first whole number that a pair of parentheses encloses.
-// Each "(" is paired with the first ")" after it, so a "(Memo)" in front does
-// not hide a "(35)" behind it.
-std::int32_t LengthFromComment(std::string_view comment) {
-  for (;;) {
-    const std::size_t open = comment.find('(');
-    if (open == std::string_view::npos) return 0;
-    const std::size_t close = comment.find(')', open + 1);
-    if (close == std::string_view::npos) return 0;
-    const std::string_view candidate =
-        TrimView(comment.substr(open + 1, close - open - 1));
-    if (IsIntegerText(candidate)) return StrToIntOrZero(candidate);
-    comment.remove_prefix(open + 1);
-  }
-}
-
-// name ":" type word ";" comment, with any spacing around ":" and ";".
-std::unique_ptr<TTextFileItem> ParseDefinitionLine(std::string_view line) {
-  const std::size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return nullptr;
-  const std::string_view name = line.substr(0, colon);
-  const std::string_view rest = TrimView(line.substr(colon + 1));
-  const std::size_t semicolon = rest.find(';');
-  if (semicolon == std::string_view::npos) return nullptr;
-  const int fieldType = TextFieldTypeOf(rest.substr(0, semicolon));
-  if (fieldType == 0) return nullptr;
-  return std::make_unique<TTextFileItem>(
-      name, fieldType, LengthFromComment(TrimView(rest.substr(semicolon + 1))));
 }
 
 // ControlToSpace where the text lies.
@@ -193,57 +155,7 @@ class THostLineReader {
   std::string FCarry;  // a line that crosses a chunk boundary
 };
 
-// --- Definitions
-// ---------------------------------------------------------------
-
-TTextFileItem::TTextFileItem(std::string_view name, std::int32_t fieldType,
-                             std::int32_t length)
-    : FName(UpperCase(Trim(name))), FFieldType(fieldType), FLength(length) {}
-
-bool TTextFileDef::LoadDefinitions(const std::vector<std::string>* lines) {
-  Clear();
-  if (lines == nullptr) return true;
-  for (const std::string& line : *lines) {
-    const std::string_view trimmed = TrimView(line);
-    if (trimmed.empty()) continue;
-    std::unique_ptr<TTextFileItem> item = ParseDefinitionLine(trimmed);
-    if (!item) Raise(kTextBadDefinition.view(), trimmed);
-    AddItem(std::move(item));
-  }
-  return true;
-}
-
-std::int32_t TTextFileDef::IndexOf(std::string_view name) const {
-  auto found = FIndex.find(name);
-  if (found == FIndex.end()) found = FIndex.find(UpperCase(Trim(name)));
-  return found == FIndex.end() ? -1 : found->second;
-}
-
-TTextFileItem* TTextFileDef::FindItem(std::string_view name) const {
-  return Item(IndexOf(name));
-}
-
-void TTextFileDef::AddItem(std::unique_ptr<TTextFileItem> item) {
-  if (!item) return;
-  if (FIndex.contains(item->Name())) {
-    Raise(kTextDuplicateField.view(), item->Name());
-  }
-  FIndex.emplace(item->Name(), Count());
-  FItems.Add(std::move(item));
-}
-
-TTextFileItem* TTextFileDef::Item(std::int32_t index) const {
-  if (index < 0) return nullptr;
-  return FItems.Item(static_cast<std::size_t>(index));
-}
-
-void TTextFileDef::Clear() {
-  FItems.Clear();
-  FIndex.clear();
-}
-
-// --- Records
-// -------------------------------------------------------------------
+// --- Records -----------------------------------------------------------------
 
 TZendorProRecord::TZendorProRecord(TZendorProFile& file) : FFile(&file) {}
 
@@ -485,22 +397,21 @@ void TZendorProRecord::ClearValues() {
   }
 }
 
-// --- Files
-// ---------------------------------------------------------------------
+// --- Files -------------------------------------------------------------------
 
 TZendorProFile::TZendorProFile(TDateTime jobTime, std::size_t chunkSize)
     : FJobTime(jobTime), FChunkSize(std::max<std::size_t>(chunkSize, 1)) {}
 
 TZendorProFile::~TZendorProFile() = default;
 
-void TZendorProFile::Reset(std::string_view path, bool readOnly) {
+void TZendorProFile::Reset(std::string_view path, TAccess access) {
   FReader.reset();
   FLine = {};
   FHasLine = false;
   FWriter.reset();
   FWriteBuffer.clear();
   FFileName = std::string(path);
-  FReadOnly = readOnly;
+  FReadOnly = access == TAccess::kRead;
   FCurrent = 0;
 }
 
@@ -509,7 +420,7 @@ std::string TZendorProFile::TemporaryPathOf(std::string_view path) {
 }
 
 bool TZendorProFile::OpenRead(std::string_view path) {
-  Reset(path, /*readOnly=*/true);
+  Reset(path, TAccess::kRead);
   // A file that cannot be looked at is not a missing one: the caller would
   // take the host's data for none.
   const auto kind = platform::ProbePath(FFileName);
@@ -522,13 +433,13 @@ bool TZendorProFile::OpenRead(std::string_view path) {
   return true;
 }
 
-bool TZendorProFile::OpenWrite(std::string_view path) {
-  Reset(path, /*readOnly=*/false);
+bool TZendorProFile::OpenWrite(std::string_view path, TBackups backups) {
+  Reset(path, TAccess::kWrite);
   if (FFileName.empty()) return false;
   const auto kind = platform::ProbePath(FFileName);
   if (!kind) Raise(kReadFailed.view(), FFileName);
   if (*kind == platform::TPathKind::kFile) {
-    BackupFile(FFileName, FJobTime);
+    BackupFile(FFileName, FJobTime, backups);
   } else if (*kind != platform::TPathKind::kNone) {
     return false;
   }

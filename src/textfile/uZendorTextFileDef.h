@@ -22,6 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/Uglobal.h"
 #include "dbf/Ulist_template.h"
 #include "platform/DateTime.h"
 
@@ -35,13 +36,13 @@ class TReplaceOnCommit;
 // One field definition of a host file.
 class TTextFileItem {
  public:
-  // The name is trimmed and upper-cased; fieldType is the code of
-  // TextFieldTypeOf (1 to 5); length is 0 when the definition gives none.
-  TTextFileItem(std::string_view name, std::int32_t fieldType,
+  // The name is trimmed and upper-cased; length is 0 when the definition
+  // gives none.
+  TTextFileItem(std::string_view name, TTextFieldType fieldType,
                 std::int32_t length);
 
   const std::string& Name() const { return FName; }
-  std::int32_t FieldType() const { return FFieldType; }
+  TTextFieldType FieldType() const { return FFieldType; }
   std::int32_t Length() const { return FLength; }
   // While set, written values have their control characters blanked and read
   // values are trimmed first. A transfer may switch it off for single fields
@@ -51,7 +52,7 @@ class TTextFileItem {
 
  private:
   std::string FName;
-  std::int32_t FFieldType;
+  TTextFieldType FFieldType;
   std::int32_t FLength;
   bool FClean = true;
 };
@@ -233,11 +234,11 @@ class TZendorProFile {
   // there; a file that cannot be looked at, opened or read raises "Nie
   // udało się odczytać pliku " + path.
   [[nodiscard]] bool OpenRead(std::string_view path);
-  // Opens for writing: an existing file is backed up (BackupFile) and its
-  // lines stay in front of the records appended. The records go to a
-  // temporary file beside the target. False when that cannot be created or
-  // something other than a file has the name.
-  [[nodiscard]] bool OpenWrite(std::string_view path);
+  // Opens for writing: an existing file is backed up (BackupFile) when
+  // backups are on, and its lines stay in front of the records appended.
+  // The records go to a temporary file beside the target. False when that
+  // cannot be created or something other than a file has the name.
+  [[nodiscard]] bool OpenWrite(std::string_view path, TBackups backups);
 
   // Stands on the first line; false when there is none.
   bool First();
@@ -269,7 +270,8 @@ class TZendorProFile {
   TDateTime JobTime() const { return FJobTime; }
 
  private:
-  void Reset(std::string_view path, bool readOnly);
+  enum class TAccess { kRead, kWrite };
+  void Reset(std::string_view path, TAccess access);
   bool BeginWrite();
   void EnsureRecord();
   void WriteLineEnd();

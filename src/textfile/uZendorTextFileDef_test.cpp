@@ -330,7 +330,7 @@ class WrittenFile : public ::testing::Test {
 TEST_F(WrittenFile, EndsEveryLineWithCrLf) {
   TZendorProFile file(JobTime(), 5);
   file.Definition().LoadDefinitions(kThreeFields);
-  ASSERT_TRUE(file.OpenWrite(FPath));
+  ASSERT_TRUE(file.OpenWrite(FPath, TBackups::kOn));
   AppendRecords(file, 1, 3);
   TZendorProRecord& record = file.NewRecord();
   record.SetString("B", "x");
@@ -346,7 +346,7 @@ TEST_F(WrittenFile, KeepsTheOldLinesInFrontAfterABackup) {
   WriteBytes(FPath, old);
   TZendorProFile file(JobTime(), 3);
   file.Definition().LoadDefinitions(kThreeFields);
-  ASSERT_TRUE(file.OpenWrite(FPath));
+  ASSERT_TRUE(file.OpenWrite(FPath, TBackups::kOn));
   AppendRecords(file, 4, 2);
   EXPECT_EQ(ReadBytes(FPath), old) << "nothing shows before Save";
   ASSERT_TRUE(file.Save());
@@ -361,12 +361,12 @@ TEST_F(WrittenFile, KeepsTheOldLinesInFrontAfterABackup) {
 TEST_F(WrittenFile, SavedWithoutRecordsRewritesOrLeavesEmpty) {
   TZendorProFile file(JobTime());
   file.Definition().LoadDefinitions(kThreeFields);
-  ASSERT_TRUE(file.OpenWrite(FPath));
+  ASSERT_TRUE(file.OpenWrite(FPath, TBackups::kOn));
   EXPECT_FALSE(platform::FileExists(FPath));
   ASSERT_TRUE(file.Save());
   EXPECT_EQ(ReadBytes(FPath), "");
   WriteBytes(FPath, "a\nb");
-  ASSERT_TRUE(file.OpenWrite(FPath));
+  ASSERT_TRUE(file.OpenWrite(FPath, TBackups::kOn));
   ASSERT_TRUE(file.Save());
   EXPECT_EQ(ReadBytes(FPath), "a\r\nb\r\n");
 }
@@ -376,7 +376,7 @@ TEST_F(WrittenFile, LeftUnsavedLeavesTheOldFileAndNoTemporary) {
   {
     TZendorProFile file(JobTime());
     file.Definition().LoadDefinitions(kThreeFields);
-    ASSERT_TRUE(file.OpenWrite(FPath));
+    ASSERT_TRUE(file.OpenWrite(FPath, TBackups::kOn));
     AppendRecords(file, 1, 2);
   }
   EXPECT_EQ(ReadBytes(FPath), "old\r\n");
@@ -394,8 +394,8 @@ TEST_F(WrittenFile, RefusesAppendWhenReadAndOpenWhereNothingCanBeCreated) {
           Cp1250(u8"W trybie read-only nie można dopisywać danych").str())));
   EXPECT_TRUE(file.Save());
   EXPECT_EQ(ReadBytes(FPath), "x\r\n");
-  EXPECT_FALSE(file.OpenWrite(FDir / "missing/dok.txt"));
-  EXPECT_FALSE(file.OpenWrite(FDir.Str()));
+  EXPECT_FALSE(file.OpenWrite(FDir / "missing/dok.txt", TBackups::kOn));
+  EXPECT_FALSE(file.OpenWrite(FDir.Str(), TBackups::kOn));
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "app/Uglobal.h"
 #include "app/Uprogramparams.h"
 #include "platform/Cp1250.h"
 #include "platform/Text.h"
+#include "transfer/TransferTables.h"
 
 namespace bridge {
 namespace {
@@ -16,55 +19,64 @@ namespace {
 // the colon), IDKONTRAHDOST (two TABs) and the last three (a blank for the
 // TAB). The parser passes the spacing over; the comments are the host's own
 // descriptions of the fields, spelling included.
-constexpr auto kDocHeadDefinitions = Cp1250(
-    u8"IDKONTRAH:String;\t- identyfikator kontrahenta (numer) (15)\n"
-    u8"DATA:TDateTime;\t- Data dokumentu\n"
-    u8"NAZWADOK:String;\t- nazwa dokumentu (10)  opis dozwolonych wartośći w "
-    u8"pkt 7.\n"
-    u8"NRDOK:String;\t- numer dokumentu (25)\n"
-    u8"TERMIN:TDateTime;\t- termin płatności\n"
-    u8"PLATNOSC:String;\t- sposób płatności (35)\n"
-    u8"SUMA:Currency;\t- Wartość brutto dokumentu - liczone zgodnie z "
-    u8"definicją dokumentu\n"
-    u8"ILEPOZ:Integer;\t- ilość pozycji\n"
-    u8"GOTOWKA:Currency;\t- zapłata gotówkowa przyjęta na dokumencie\n"
-    u8"DOT_DATA:TDateTime;\t- data dokumentu powiązanego (np KP do FA)\n"
-    u8"DOT_NAZWADOK:String;\t- nazwa dokumentu powiązanego (10) (np KP do "
-    u8"FA)\n"
-    u8"DOT_NRDOK:String;\t- numer dokumentu powiązanego (25) (np KP do FA)\n"
-    u8"ANULOWANY\t :Boolean;\t- czy dokument został anulowany\n"
-    u8"UWAGI:String;\t- (Memo) Uwagi do dokumentu\n"
-    u8"NRZLEC:String;\t- numer zlecenia (20)\n"
-    u8"CECHA_1:String;\t- Cecha 1 (35)\n"
-    u8"CECHA_2:String;\t- Cecha 2 (35)\n"
-    u8"CECHA_3:String;\t- Cecha 3 (35)\n"
-    u8"IDKONTRAHODB:String;\t- identyfikator kontrahenta odbierającego "
-    u8"dokument (numer) (15)\n"
-    u8"DATAOBOW:TDateTime;\t- data obowiązywania zamówienia\n"
-    u8"CECHA_4:String;\t- Cecha 4 (35)\n"
-    u8"CECHA_5:String;\t- Cecha 5 (35)\n"
-    u8"IDKONTRAHDOST:String;\t\t- numer kontrahenta - dostawcy (15)\n"
-    u8"MAGAZYN:String; - numer magazynu(10)\n"
-    u8"WYDRUKOWANY:Boolean; - czy dokument był drukowany na zwykłej "
-    u8"drukarce\n"
-    u8"ZAFISKALIZOWANY:Boolean; - czy dokument został sfiskalizowany, jak "
-    u8"dokument nie jest fiskalny to parametr nie jest brany pod uwagę");
+constexpr TDefinitionLine kDocHeadLines[] = {
+    DefinitionLine(
+        u8"IDKONTRAH:String;\t- identyfikator kontrahenta (numer) (15)"),
+    DefinitionLine(u8"DATA:TDateTime;\t- Data dokumentu"),
+    DefinitionLine(u8"NAZWADOK:String;\t- nazwa dokumentu (10)  opis "
+                   u8"dozwolonych wartośći w pkt 7."),
+    DefinitionLine(u8"NRDOK:String;\t- numer dokumentu (25)"),
+    DefinitionLine(u8"TERMIN:TDateTime;\t- termin płatności"),
+    DefinitionLine(u8"PLATNOSC:String;\t- sposób płatności (35)"),
+    DefinitionLine(u8"SUMA:Currency;\t- Wartość brutto dokumentu - liczone "
+                   u8"zgodnie z definicją dokumentu"),
+    DefinitionLine(u8"ILEPOZ:Integer;\t- ilość pozycji"),
+    DefinitionLine(
+        u8"GOTOWKA:Currency;\t- zapłata gotówkowa przyjęta na dokumencie"),
+    DefinitionLine(
+        u8"DOT_DATA:TDateTime;\t- data dokumentu powiązanego (np KP do FA)"),
+    DefinitionLine(u8"DOT_NAZWADOK:String;\t- nazwa dokumentu powiązanego (10) "
+                   u8"(np KP do FA)"),
+    DefinitionLine(u8"DOT_NRDOK:String;\t- numer dokumentu powiązanego (25) "
+                   u8"(np KP do FA)"),
+    DefinitionLine(u8"ANULOWANY\t :Boolean;\t- czy dokument został anulowany"),
+    DefinitionLine(u8"UWAGI:String;\t- (Memo) Uwagi do dokumentu"),
+    DefinitionLine(u8"NRZLEC:String;\t- numer zlecenia (20)"),
+    DefinitionLine(u8"CECHA_1:String;\t- Cecha 1 (35)"),
+    DefinitionLine(u8"CECHA_2:String;\t- Cecha 2 (35)"),
+    DefinitionLine(u8"CECHA_3:String;\t- Cecha 3 (35)"),
+    DefinitionLine(u8"IDKONTRAHODB:String;\t- identyfikator kontrahenta "
+                   u8"odbierającego dokument (numer) (15)"),
+    DefinitionLine(u8"DATAOBOW:TDateTime;\t- data obowiązywania zamówienia"),
+    DefinitionLine(u8"CECHA_4:String;\t- Cecha 4 (35)"),
+    DefinitionLine(u8"CECHA_5:String;\t- Cecha 5 (35)"),
+    DefinitionLine(
+        u8"IDKONTRAHDOST:String;\t\t- numer kontrahenta - dostawcy (15)"),
+    DefinitionLine(u8"MAGAZYN:String; - numer magazynu(10)"),
+    DefinitionLine(u8"WYDRUKOWANY:Boolean; - czy dokument był drukowany na "
+                   u8"zwykłej drukarce"),
+    DefinitionLine(
+        u8"ZAFISKALIZOWANY:Boolean; - czy dokument został sfiskalizowany, jak "
+        u8"dokument nie jest fiskalny to parametr nie jest brany pod uwagę"),
+};
 
 // "poz.txt", in the same form throughout.
-constexpr auto kDocPosDefinitions = Cp1250(
-    u8"NAZWADOK:String;\t- nazwa dokumentu (10)\n"
-    u8"NRDOK:String;\t- numer dokumentu (25)\n"
-    u8"KODTOW:String;\t- indeks dokumentu (25)\n"
-    u8"ILOSC:Currency;\t- ilość\n"
-    u8"CENA:Currency;\t- cena netto\n"
-    u8"PROCBONIF:Currency;\t- bonifikata\t- liczone zgodnie z definicją "
-    u8"dokumentu\n"
-    u8"CENA_UZG:Boolean;\t- czy cena jest uzgodniona\n"
-    u8"CENA_BRUTTO:Boolean;\t- czy cena jest od brutto (domyślnie FALSE)\n"
-    u8"UWAGI:String;\t- (Memo) Uwagi do dokumentu\n"
-    u8"CECHA_1:String;\t- Cecha 1 (35)\n"
-    u8"CECHA_2:String;\t- Cecha 2 (35)\n"
-    u8"CECHA_3:String;\t- Cecha 3 (35)");
+constexpr TDefinitionLine kDocPosLines[] = {
+    DefinitionLine(u8"NAZWADOK:String;\t- nazwa dokumentu (10)"),
+    DefinitionLine(u8"NRDOK:String;\t- numer dokumentu (25)"),
+    DefinitionLine(u8"KODTOW:String;\t- indeks dokumentu (25)"),
+    DefinitionLine(u8"ILOSC:Currency;\t- ilość"),
+    DefinitionLine(u8"CENA:Currency;\t- cena netto"),
+    DefinitionLine(u8"PROCBONIF:Currency;\t- bonifikata\t- liczone zgodnie z "
+                   u8"definicją dokumentu"),
+    DefinitionLine(u8"CENA_UZG:Boolean;\t- czy cena jest uzgodniona"),
+    DefinitionLine(
+        u8"CENA_BRUTTO:Boolean;\t- czy cena jest od brutto (domyślnie FALSE)"),
+    DefinitionLine(u8"UWAGI:String;\t- (Memo) Uwagi do dokumentu"),
+    DefinitionLine(u8"CECHA_1:String;\t- Cecha 1 (35)"),
+    DefinitionLine(u8"CECHA_2:String;\t- Cecha 2 (35)"),
+    DefinitionLine(u8"CECHA_3:String;\t- Cecha 3 (35)"),
+};
 
 // The payment texts of "dok.txt", by the first character of the kind.
 constexpr auto kCancelled = Cp1250(u8"Anulowany");
@@ -75,17 +87,6 @@ constexpr auto kOnTerm = Cp1250(u8"Termin");
 
 // The date value 1: no related document carries a date of its own.
 constexpr TDateTime kRelatedDocumentDate = 1.0;
-
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t end;
-  while ((end = text.find('\n')) != std::string_view::npos) {
-    lines.emplace_back(text.substr(0, end));
-    text.remove_prefix(end + 1);
-  }
-  lines.emplace_back(text);
-  return lines;
-}
 
 // kind is trimmed and upper-cased.
 std::string PaymentText(const std::string& kind) {
@@ -149,11 +150,11 @@ void FindAll(const TDBF& table, std::initializer_list<TTableField*> fields) {
 }  // namespace
 
 std::vector<std::string> DocHeadDefinitionLines() {
-  return SplitLines(kDocHeadDefinitions.view());
+  return DefinitionList(kDocHeadLines);
 }
 
 std::vector<std::string> DocPosDefinitionLines() {
-  return SplitLines(kDocPosDefinitions.view());
+  return DefinitionList(kDocPosLines);
 }
 
 std::string DocumentKey(std::string_view type, std::string_view number) {
@@ -201,53 +202,6 @@ struct TTransDocHead::TFields {
                     &Cecha1,   &Cecha2,    &IdKlient,   &IdDostawa, &Drukowany,
                     &Fiskalny, &Brutto,    &GrossTypDok});
   }
-
-  // The indexes of the "dok.txt" values.
-  std::int32_t IDKONTRAH = -1;
-  std::int32_t DATA = -1;
-  std::int32_t NAZWADOK = -1;
-  std::int32_t NRDOK = -1;
-  std::int32_t TERMIN = -1;
-  std::int32_t PLATNOSC = -1;
-  std::int32_t SUMA = -1;
-  std::int32_t ILEPOZ = -1;
-  std::int32_t GOTOWKA = -1;
-  std::int32_t DOT_DATA = -1;
-  std::int32_t DOT_NAZWADOK = -1;
-  std::int32_t DOT_NRDOK = -1;
-  std::int32_t ANULOWANY = -1;
-  std::int32_t UWAGI = -1;
-  std::int32_t CECHA_1 = -1;
-  std::int32_t CECHA_2 = -1;
-  std::int32_t IDKONTRAHODB = -1;
-  std::int32_t DATAOBOW = -1;
-  std::int32_t IDKONTRAHDOST = -1;
-  std::int32_t WYDRUKOWANY = -1;
-  std::int32_t ZAFISKALIZOWANY = -1;
-
-  void Index(const TTextFileDef& definition) {
-    IDKONTRAH = definition.IndexOf("IDKONTRAH");
-    DATA = definition.IndexOf("DATA");
-    NAZWADOK = definition.IndexOf("NAZWADOK");
-    NRDOK = definition.IndexOf("NRDOK");
-    TERMIN = definition.IndexOf("TERMIN");
-    PLATNOSC = definition.IndexOf("PLATNOSC");
-    SUMA = definition.IndexOf("SUMA");
-    ILEPOZ = definition.IndexOf("ILEPOZ");
-    GOTOWKA = definition.IndexOf("GOTOWKA");
-    DOT_DATA = definition.IndexOf("DOT_DATA");
-    DOT_NAZWADOK = definition.IndexOf("DOT_NAZWADOK");
-    DOT_NRDOK = definition.IndexOf("DOT_NRDOK");
-    ANULOWANY = definition.IndexOf("ANULOWANY");
-    UWAGI = definition.IndexOf("UWAGI");
-    CECHA_1 = definition.IndexOf("CECHA_1");
-    CECHA_2 = definition.IndexOf("CECHA_2");
-    IDKONTRAHODB = definition.IndexOf("IDKONTRAHODB");
-    DATAOBOW = definition.IndexOf("DATAOBOW");
-    IDKONTRAHDOST = definition.IndexOf("IDKONTRAHDOST");
-    WYDRUKOWANY = definition.IndexOf("WYDRUKOWANY");
-    ZAFISKALIZOWANY = definition.IndexOf("ZAFISKALIZOWANY");
-  }
 };
 
 TTransDocHead::TTransDocHead(TDateTime timestamp, std::string_view textName,
@@ -274,64 +228,76 @@ void TTransDocHead::TextToDbf(TZendorProRecord& /*textRecord*/,
 void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
                               TDBFRecord& dbfRecord) {
   const TFields& f = *FFields;
-  const bool layout2 = FLayout == 2;
 
   const std::string kind = UpperCase(Trim(f.TypPlat.GetString(dbfRecord)));
   bool cancelled = kind == "A";
-  // Layout 2 keeps the flag of its own and leaves the payment kind alone.
-  if (layout2) cancelled = f.Anulowany.GetBoolean(dbfRecord);
+  // The newer layout keeps the flag of its own and leaves the payment kind
+  // alone.
+  if (FNewLayout) cancelled = f.Anulowany.GetBoolean(dbfRecord);
   const TDateTime documentDate =
-      (layout2 ? f.DataDok : f.DataWyst).GetDate(dbfRecord);
+      (FNewLayout ? f.DataDok : f.DataWyst).GetDate(dbfRecord);
   const TDateTime dueDate = f.DataPlat.GetDate(dbfRecord);
   const double gross = f.WartBrut.GetFloat(dbfRecord);
 
-  textRecord.SetStringAt(f.IDKONTRAH,
-                         (layout2 ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
-  textRecord.SetDateAt(f.DATA, documentDate);
+  textRecord.SetStringAt(
+      Column<kDocHeadLines>("IDKONTRAH"),
+      (FNewLayout ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
+  textRecord.SetDateAt(Column<kDocHeadLines>("DATA"), documentDate);
 
   // The host books a cash-out of kind 1 under a document name of its own.
   const std::string type = f.TypDok.GetString(dbfRecord);
   if (UpperCase(Trim(type)) == "KW" && f.RodzajDok.GetInteger(dbfRecord) == 1) {
-    textRecord.SetStringAt(f.NAZWADOK, "KW_ROZ");
+    textRecord.SetStringAt(Column<kDocHeadLines>("NAZWADOK"), "KW_ROZ");
   } else {
-    textRecord.SetStringAt(f.NAZWADOK, DeviceToHostDocType(type));
+    textRecord.SetStringAt(Column<kDocHeadLines>("NAZWADOK"),
+                           DeviceToHostDocType(type));
   }
   // Trimming is off for the number, so it keeps the blanks stored with it.
-  textRecord.SetStringAt(f.NRDOK, f.Numer.GetString(dbfRecord));
-  textRecord.SetDateAt(f.TERMIN, dueDate);
-  textRecord.SetIntegerAt(f.ILEPOZ, 0);
-  textRecord.SetMoneyAt(f.SUMA, cancelled ? 0.0 : gross);
-  textRecord.SetBooleanAt(f.ANULOWANY, cancelled);
+  textRecord.SetStringAt(Column<kDocHeadLines>("NRDOK"),
+                         f.Numer.GetString(dbfRecord));
+  textRecord.SetDateAt(Column<kDocHeadLines>("TERMIN"), dueDate);
+  textRecord.SetIntegerAt(Column<kDocHeadLines>("ILEPOZ"), 0);
+  textRecord.SetMoneyAt(Column<kDocHeadLines>("SUMA"), cancelled ? 0.0 : gross);
+  textRecord.SetBooleanAt(Column<kDocHeadLines>("ANULOWANY"), cancelled);
   // Only cash due on the day of issue was taken when the document was made.
   const bool paidInCash = kind == "G" && SameDay(documentDate, dueDate);
-  textRecord.SetMoneyAt(f.GOTOWKA, paidInCash ? gross : 0.0);
-  textRecord.SetStringAt(f.PLATNOSC, PaymentText(kind));
-  textRecord.SetDateAt(f.DOT_DATA, kRelatedDocumentDate);
-  textRecord.SetStringAt(f.DOT_NAZWADOK,
+  textRecord.SetMoneyAt(Column<kDocHeadLines>("GOTOWKA"),
+                        paidInCash ? gross : 0.0);
+  textRecord.SetStringAt(Column<kDocHeadLines>("PLATNOSC"), PaymentText(kind));
+  textRecord.SetDateAt(Column<kDocHeadLines>("DOT_DATA"), kRelatedDocumentDate);
+  textRecord.SetStringAt(Column<kDocHeadLines>("DOT_NAZWADOK"),
                          DeviceToHostDocType(f.KpTypDok.GetString(dbfRecord)));
-  textRecord.SetStringAt(f.DOT_NRDOK, f.KpNumer.GetString(dbfRecord));
-  textRecord.SetStringAt(f.UWAGI, f.Uwagi.GetString(dbfRecord));
-  textRecord.SetDateAt(f.DATAOBOW, f.DataDost.GetDate(dbfRecord));
-  if (!layout2) return;
-  textRecord.SetStringAt(f.CECHA_1, f.Cecha1.GetString(dbfRecord));
-  textRecord.SetStringAt(f.CECHA_2, f.Cecha2.GetString(dbfRecord));
-  textRecord.SetStringAt(f.IDKONTRAHODB, f.IdKlient.GetString(dbfRecord));
-  textRecord.SetStringAt(f.IDKONTRAHDOST, f.IdDostawa.GetString(dbfRecord));
-  textRecord.SetBooleanAt(f.WYDRUKOWANY, f.Drukowany.GetInteger(dbfRecord) > 0);
-  textRecord.SetBooleanAt(f.ZAFISKALIZOWANY, f.Fiskalny.GetBoolean(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("DOT_NRDOK"),
+                         f.KpNumer.GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("UWAGI"),
+                         f.Uwagi.GetString(dbfRecord));
+  textRecord.SetDateAt(Column<kDocHeadLines>("DATAOBOW"),
+                       f.DataDost.GetDate(dbfRecord));
+  if (!FNewLayout) return;
+  textRecord.SetStringAt(Column<kDocHeadLines>("CECHA_1"),
+                         f.Cecha1.GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("CECHA_2"),
+                         f.Cecha2.GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("IDKONTRAHODB"),
+                         f.IdKlient.GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("IDKONTRAHDOST"),
+                         f.IdDostawa.GetString(dbfRecord));
+  textRecord.SetBooleanAt(Column<kDocHeadLines>("WYDRUKOWANY"),
+                          f.Drukowany.GetInteger(dbfRecord) > 0);
+  textRecord.SetBooleanAt(Column<kDocHeadLines>("ZAFISKALIZOWANY"),
+                          f.Fiskalny.GetBoolean(dbfRecord));
 }
 
 void TTransDocHead::DefineDbfFields(TDBF& /*table*/) {}
 
 void TTransDocHead::DefineTextFields(TZendorProFile& textFile) {
   textFile.Definition().LoadDefinitions(DocHeadDefinitionLines());
-  FFields->Index(textFile.Definition());
 }
 
 // Runs for every header not marked deleted, so a deleted gross header
 // leaves its lines priced net.
 void TTransDocHead::BeforeDbfToText(TDBFRecord& dbfRecord) {
-  if (FLayout != 2) return;
+  if (!FNewLayout) return;
   const TFields& f = *FFields;
   if (!f.Brutto.GetBoolean(dbfRecord)) return;
   const std::string number = f.Numer.GetString(dbfRecord);
@@ -348,7 +314,7 @@ void TTransDocHead::AfterDbfOpen(TDBF& table) {
   }
   FFields->Find(table);
   // Nothing changes the configuration while a table is read.
-  FLayout = GetLayoutIndex();
+  FNewLayout = NewLayoutInForce();
 }
 
 // --- Lines -------------------------------------------------------------------
@@ -373,33 +339,6 @@ struct TTransDocPos::TFields {
             {&TypDok, &Numer, &IdTow, &IdTowar, &CenaNet, &CenaNetto, &CenaBrut,
              &Uwagi, &Cecha, &DataWazn, &CenaUstal, &Ilosc, &Rabat});
   }
-
-  // The indexes of the "poz.txt" values.
-  std::int32_t NAZWADOK = -1;
-  std::int32_t NRDOK = -1;
-  std::int32_t KODTOW = -1;
-  std::int32_t ILOSC = -1;
-  std::int32_t CENA = -1;
-  std::int32_t PROCBONIF = -1;
-  std::int32_t CENA_UZG = -1;
-  std::int32_t CENA_BRUTTO = -1;
-  std::int32_t UWAGI = -1;
-  std::int32_t CECHA_1 = -1;
-  std::int32_t CECHA_2 = -1;
-
-  void Index(const TTextFileDef& definition) {
-    NAZWADOK = definition.IndexOf("NAZWADOK");
-    NRDOK = definition.IndexOf("NRDOK");
-    KODTOW = definition.IndexOf("KODTOW");
-    ILOSC = definition.IndexOf("ILOSC");
-    CENA = definition.IndexOf("CENA");
-    PROCBONIF = definition.IndexOf("PROCBONIF");
-    CENA_UZG = definition.IndexOf("CENA_UZG");
-    CENA_BRUTTO = definition.IndexOf("CENA_BRUTTO");
-    UWAGI = definition.IndexOf("UWAGI");
-    CECHA_1 = definition.IndexOf("CECHA_1");
-    CECHA_2 = definition.IndexOf("CECHA_2");
-  }
 };
 
 TTransDocPos::TTransDocPos(const TTransDocHead& heads, TDateTime timestamp,
@@ -419,37 +358,47 @@ void TTransDocPos::DbfToText(TZendorProRecord& textRecord,
   const TFields& f = *FFields;
   // typ_dok of the gross lookup is this same field, so it is read once.
   const std::string type = f.TypDok.GetString(dbfRecord);
-  textRecord.SetStringAt(f.NAZWADOK, DeviceToHostDocType(type));
+  textRecord.SetStringAt(Column<kDocPosLines>("NAZWADOK"),
+                         DeviceToHostDocType(type));
   std::string number;
-  if (FLayout == 2) {
+  if (FNewLayout) {
     // A line whose header is missing, deleted or not gross is priced net.
     number = f.Numer.GetString(dbfRecord);
     const bool gross = FHeads.IsGrossDocument(type, number);
-    textRecord.SetStringAt(f.KODTOW, f.IdTowar.GetString(dbfRecord));
-    textRecord.SetStringAt(f.UWAGI, f.Uwagi.GetString(dbfRecord));
-    textRecord.SetStringAt(f.CECHA_1, f.Cecha.GetString(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("KODTOW"),
+                           f.IdTowar.GetString(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("UWAGI"),
+                           f.Uwagi.GetString(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("CECHA_1"),
+                           f.Cecha.GetString(dbfRecord));
     // The text as stored, whatever the field's type: the host takes the
     // validity date as an attribute.
-    textRecord.SetStringAt(f.CECHA_2, f.DataWazn.GetString(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("CECHA_2"),
+                           f.DataWazn.GetString(dbfRecord));
     textRecord.SetMoneyAt(
-        f.CENA, (gross ? f.CenaBrut : f.CenaNetto).GetFloat(dbfRecord));
-    textRecord.SetBooleanAt(f.CENA_BRUTTO, gross);
+        Column<kDocPosLines>("CENA"),
+        (gross ? f.CenaBrut : f.CenaNetto).GetFloat(dbfRecord));
+    textRecord.SetBooleanAt(Column<kDocPosLines>("CENA_BRUTTO"), gross);
   } else {
-    textRecord.SetStringAt(f.KODTOW, f.IdTow.GetString(dbfRecord));
-    textRecord.SetMoneyAt(f.CENA, f.CenaNet.GetFloat(dbfRecord));
+    textRecord.SetStringAt(Column<kDocPosLines>("KODTOW"),
+                           f.IdTow.GetString(dbfRecord));
+    textRecord.SetMoneyAt(Column<kDocPosLines>("CENA"),
+                          f.CenaNet.GetFloat(dbfRecord));
     number = f.Numer.GetString(dbfRecord);
   }
-  textRecord.SetStringAt(f.NRDOK, Trim(number));
-  textRecord.SetBooleanAt(f.CENA_UZG, f.CenaUstal.GetBoolean(dbfRecord));
-  textRecord.SetQuantityAt(f.ILOSC, f.Ilosc.GetFloat(dbfRecord));
-  textRecord.SetMoneyAt(f.PROCBONIF, f.Rabat.GetFloat(dbfRecord));
+  textRecord.SetStringAt(Column<kDocPosLines>("NRDOK"), Trim(number));
+  textRecord.SetBooleanAt(Column<kDocPosLines>("CENA_UZG"),
+                          f.CenaUstal.GetBoolean(dbfRecord));
+  textRecord.SetQuantityAt(Column<kDocPosLines>("ILOSC"),
+                           f.Ilosc.GetFloat(dbfRecord));
+  textRecord.SetMoneyAt(Column<kDocPosLines>("PROCBONIF"),
+                        f.Rabat.GetFloat(dbfRecord));
 }
 
 void TTransDocPos::DefineDbfFields(TDBF& /*table*/) {}
 
 void TTransDocPos::DefineTextFields(TZendorProFile& textFile) {
   textFile.Definition().LoadDefinitions(DocPosDefinitionLines());
-  FFields->Index(textFile.Definition());
 }
 
 void TTransDocPos::BeforeRun() {}
@@ -457,7 +406,7 @@ void TTransDocPos::BeforeRun() {}
 void TTransDocPos::AfterDbfOpen(TDBF& table) {
   FFields->Find(table);
   // Nothing changes the configuration while a table is read.
-  FLayout = GetLayoutIndex();
+  FNewLayout = NewLayoutInForce();
 }
 
 }  // namespace bridge

@@ -33,7 +33,7 @@ class TTransDocHead final : public TTransManager {
                 std::string_view tableName);
   ~TTransDocHead() override;
 
-  // Whether a header read so far, under layout 2, was priced from gross
+  // Whether a header read so far, in the newer layout, was priced from gross
   // amounts. Type and number are compared trimmed and in any case.
   bool IsGrossDocument(std::string_view type, std::string_view number) const;
   void AddGrossDocument(std::string_view type, std::string_view number);
@@ -60,7 +60,7 @@ class TTransDocHead final : public TTransManager {
   struct TFields;
 
   std::unique_ptr<TFields> FFields;
-  int FLayout = 1;
+  bool FNewLayout = false;
   std::vector<std::string> FGrossDocuments;
   // The same keys, so that each of a million lines is looked up at once.
   std::unordered_set<std::string> FGrossIndex;
@@ -91,7 +91,7 @@ class TTransDocPos final : public TTransManager {
 
   const TTransDocHead& FHeads;
   std::unique_ptr<TFields> FFields;
-  int FLayout = 1;
+  bool FNewLayout = false;
 };
 
 }  // namespace bridge

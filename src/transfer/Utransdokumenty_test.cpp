@@ -81,8 +81,7 @@ class TDocumentsTest : public TTransferTest {
   }
 };
 
-// --- Definitions
-// --------------------------------------------------------------
+// --- Definitions -------------------------------------------------------------
 
 struct TLoaded {
   std::string Name;

@@ -1,17 +1,10 @@
 #include "transfer/Utransgrupy.h"
 
-#include <array>
-#include <cstddef>
-#include <iterator>
+#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "app/Uglobal.h"
 #include "app/Uprogramparams.h"
-#include "dbf/uDBF_messages.h"
-#include "platform/Cp1250.h"
-#include "platform/EBridgeError.h"
-#include "transfer/DefinitionLines.h"
 
 namespace bridge {
 namespace {
@@ -35,17 +28,19 @@ constexpr TDefinitionLine kGroupLines[] = {
         u8"której należą kartoteki które nie"),
 };
 
-constexpr int kNameLength170 = 15;
-constexpr int kNameLength180 = 20;
+// What a field of asort.dbf or prod.dbf carries.
+enum TValue : std::uint8_t { kNumber, kName, kNotWritten };
 
-const TDBFFieldDef* FieldOf(const TDBF& table, std::string_view name) {
-  const TDBFFieldDef* field = table.FindField(name);
-  if (field == nullptr) {
-    throw EBridgeError(std::string(dbf_messages::kFieldNotFound.view()) +
-                       std::string(name));
-  }
-  return field;
-}
+// Group list 1 goes to asort.dbf, list 2 to prod.dbf; the name is wider in
+// the newer layout.
+constexpr TDeviceField<TValue> kAsort170[] = {{"ID_ASORT", 'N', 3, 0, kNumber},
+                                              {"NAZWA", 'C', 15, 0, kName}};
+constexpr TDeviceField<TValue> kAsort180[] = {{"ID_ASORT", 'N', 3, 0, kNumber},
+                                              {"NAZWA", 'C', 20, 0, kName}};
+constexpr TDeviceField<TValue> kProd170[] = {{"ID_PROD", 'N', 3, 0, kNumber},
+                                             {"NAZWA", 'C', 15, 0, kName}};
+constexpr TDeviceField<TValue> kProd180[] = {{"ID_PROD", 'N', 3, 0, kNumber},
+                                             {"NAZWA", 'C', 20, 0, kName}};
 
 }  // namespace
 
@@ -55,40 +50,37 @@ TTransGrupy::TTransGrupy(TDateTime timestamp, std::string_view textName,
 
 void TTransGrupy::TextToDbf(TZendorProRecord& textRecord,
                             TDBFRecord& dbfRecord) {
-  dbfRecord.SetInteger(
-      *FNumberField,
-      StrToIntOrZero(BeforeDash(textRecord.GetStringAt(FKodZlozony))));
-  dbfRecord.SetString(*FNameField, textRecord.GetStringAt(FNazwaGrupy));
+  dbfRecord.SetInteger(FFields[kNumber],
+                       StrToIntOrZero(BeforeDash(textRecord.GetStringAt(
+                           Column<kGroupLines>("KODZLOZONY")))));
+  dbfRecord.SetString(FFields[kName], textRecord.GetStringAt(
+                                          Column<kGroupLines>("NAZWAGRUPY")));
 }
 
 void TTransGrupy::DbfToText(TZendorProRecord& /*textRecord*/,
                             TDBFRecord& /*dbfRecord*/) {}
 
 void TTransGrupy::DefineDbfFields(TDBF& table) {
-  const std::string_view numberName = FGroupKind != 0 ? "ID_ASORT" : "ID_PROD";
-  table.AddField(numberName, 'N', 3, 0);
-  table.AddField("NAZWA", 'C',
-                 GetLayoutIndex() == 1 ? kNameLength170 : kNameLength180, 0);
-  FNumberField = FieldOf(table, numberName);
-  FNameField = FieldOf(table, "NAZWA");
+  const bool newLayout = NewLayoutInForce();
+  if (FGroupKind != kGroupList2) {
+    FFields.Declare(table, LayoutFields(newLayout, kAsort170, kAsort180));
+  } else {
+    FFields.Declare(table, LayoutFields(newLayout, kProd170, kProd180));
+  }
 }
 
 void TTransGrupy::DefineTextFields(TZendorProFile& textFile) {
-  const std::vector<std::string> lines = DefinitionList(kGroupLines);
-  TTextFileDef& definition = textFile.Definition();
-  definition.LoadDefinitions(lines);
-  FKodZlozony = definition.IndexOf("KODZLOZONY");
-  FNazwaGrupy = definition.IndexOf("NAZWAGRUPY");
-  FPusta = definition.IndexOf("PUSTA");
+  textFile.Definition().LoadDefinitions(DefinitionList(kGroupLines));
 }
 
 // Only top-level groups with goods in them are sent: a sub-group's compound
 // code holds the codes of its parents joined by "-".
 bool TTransGrupy::SkipTextRecord(TZendorProRecord& textRecord) {
-  if (textRecord.GetStringAt(FKodZlozony).find('-') != std::string::npos) {
+  if (textRecord.GetStringAt(Column<kGroupLines>("KODZLOZONY")).find('-') !=
+      std::string::npos) {
     return true;
   }
-  return textRecord.GetBooleanAt(FPusta);
+  return textRecord.GetBooleanAt(Column<kGroupLines>("PUSTA"));
 }
 
 }  // namespace bridge

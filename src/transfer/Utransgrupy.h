@@ -5,17 +5,19 @@
 // number is formed here the same way.
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 
+#include "transfer/TransferTables.h"
 #include "transfer/Utransmanager.h"
 
 namespace bridge {
 
 class TTransGrupy final : public TTransManager {
  public:
-  // The kinds of groupKind: list 1 goes to field ID_ASORT (any non-zero
-  // kind), list 2 to field ID_PROD.
+  // The kinds of groupKind: group list 1 (grkart1.txt, the assortment
+  // groups) goes to asort.dbf and field ID_ASORT, as any non-zero kind does;
+  // group list 2 (grkart2.txt, the product groups) to prod.dbf and field
+  // ID_PROD.
   static constexpr int kGroupList1 = 1;
   static constexpr int kGroupList2 = 0;
 
@@ -33,12 +35,8 @@ class TTransGrupy final : public TTransManager {
 
  private:
   int FGroupKind;
-  // Found once per run.
-  std::int32_t FKodZlozony = -1;
-  std::int32_t FNazwaGrupy = -1;
-  std::int32_t FPusta = -1;
-  const TDBFFieldDef* FNumberField = nullptr;
-  const TDBFFieldDef* FNameField = nullptr;
+  // The table's fields by what they carry, declared once per run.
+  TTableSlots FFields;
 };
 
 }  // namespace bridge

@@ -75,24 +75,19 @@ class TTransInfo final : public TTransManager {
 
   // Fills BankName and AccountNumber from bank.txt and parameter NR_KONTA.
   void LookUpBankAccount();
-  // Resolves the fields of both files and reads every value that is the
-  // same for all records of the run.
-  void Prepare(const TZendorProRecord& textRecord, TDBFRecord& dbfRecord);
+  // Binds the declared fields to their values, reading every value that is
+  // the same for all records of the run.
+  void Prepare();
 
   std::string FBankName;
   std::string FAccountNumber;
 
-  // Per run: the layout the table was declared in, and what Prepare bound.
-  int FLayoutIndex = 1;
+  // Per run: the layout the table was declared in, its fields in declaration
+  // order, and what Prepare bound.
+  bool FNewLayout = false;
+  std::vector<const TDBFFieldDef*> FDeclared;
   bool FPrepared = false;
   std::vector<TBoundField> FBound;
-  std::int32_t FRepresentative = -1;
-  std::int32_t FStreet = -1;
-  std::int32_t FTown = -1;
-  std::int32_t FPostOffice = -1;
-  std::int32_t FHouseNo = -1;
-  std::int32_t FFlatNo = -1;
-  std::int32_t FPostalCode = -1;
   std::string FFirstName;
   std::string FSurname;
   std::string FAddressLine1;

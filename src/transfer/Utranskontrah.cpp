@@ -1,131 +1,75 @@
 #include "transfer/Utranskontrah.h"
 
-#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <span>
 
 #include "app/Uglobal.h"
 #include "app/Uprogramparams.h"
-#include "dbf/uDBF_messages.h"
-#include "platform/Cp1250.h"
-#include "platform/EBridgeError.h"
 #include "platform/Text.h"
 
 namespace bridge {
 namespace {
 
-// The values of a kontrahent.txt line, by position: the order of the
-// definition lines below, which is the order in which the host writes them.
-enum THostField : std::int32_t {
-  kIdKontrah,
-  kNrKontrah,
-  kNazwaSkr,
-  kNip,
-  kNazwaDl,
-  kTelefon,
-  kFax,
-  kEmail,
-  kWww,
-  kTerminDni,
-  kIlDniKarencji,
-  kOdbiorca,
-  kDostawca,
-  kIdPlatnika,
-  kNrPlatnika,
-  kMiejscowosc,
-  kKodPocztowy,
-  kPoczta,
-  kUlica,
-  kNrDomu,
-  kNrLokalu,
-  kGminaDzielnica,
-  kPowiat,
-  kRegon,
-  kPesel,
-  kSposPlatnosci,
-  kIdDefCeny,
-  kWaluta,
-  kWartDokKredyt,
-  kWartKredytOg,
-  kProcRabatNagl,
-  kBlokadaSprzedazy,
-  kTypKontrah,
-  kNrDefCeny,
-  kUwagi,
-  kWartKredytPrzet,
+// kontrahent.txt, in the order of the values of its lines. The first
+// parenthesised whole number of a comment is the field's length. The comment
+// of NR_DEFCENY ends after "lub" as the host documents it.
+constexpr TDefinitionLine kKontrahentLines[] = {
+    DefinitionLine(u8"ID_KONTRAH       :Integer;   - id kontrahenta"),
+    DefinitionLine(u8"NRKONTRAH        :Integer;   - numer kontrahenta"),
+    DefinitionLine(u8"NAZWASKR         :String;    - identyfikator (25)"),
+    DefinitionLine(u8"NIP              :String;    - nip (20)"),
+    DefinitionLine(u8"NAZWADL          :String;    - nazwa pełna (240)  memo - "
+                   u8"zawiera ^)"),
+    DefinitionLine(u8"TELEFON          :String;    - (50)"),
+    DefinitionLine(u8"FAX              :String;    - (50)"),
+    DefinitionLine(u8"EMAIL            :String;    - (50)"),
+    DefinitionLine(u8"WWW              :String;    - (50)"),
+    DefinitionLine(
+        u8"TERMINDNI        :Integer;   - ile dni na termin platności"),
+    DefinitionLine(u8"ILDNIKARENCJI    :Integer;   - ile dni dodatkowo na "
+                   u8"termin platności"),
+    DefinitionLine(u8"ODBIORCA         :Boolean;   - czy jest odbiorcą"),
+    DefinitionLine(u8"DOSTAWCA         :Boolean;   - czy jest dostawcą"),
+    DefinitionLine(u8"ID_PLATNIKA      :Integer;   - id kontrahenta który jest "
+                   u8"płatnikiem dla aktualnego"),
+    DefinitionLine(u8"NRPLATNIKA       :Integer;   - numer kontrahenta który "
+                   u8"jest płatnikiem dla aktualnego"),
+    DefinitionLine(u8"MIEJSCOWOSC      :String;    - (30)"),
+    DefinitionLine(u8"KODPOCZTOWY      :String;    - (10)"),
+    DefinitionLine(u8"POCZTA           :String;    - (30)"),
+    DefinitionLine(u8"ULICA            :String;    - (30)"),
+    DefinitionLine(u8"NRDOMU           :String;    - (10)"),
+    DefinitionLine(u8"NRLOKALU         :String;    - (10)"),
+    DefinitionLine(u8"GMINADZIELNICA   :String;    - (30)"),
+    DefinitionLine(u8"POWIAT           :String;    - (30)"),
+    DefinitionLine(u8"REGON            :String;    - (40)"),
+    DefinitionLine(u8"PESEL            :String;    - (11)"),
+    DefinitionLine(
+        u8"SPOSPLATNOSCI    :String;    - domyślny sposób płatności (35)"),
+    DefinitionLine(
+        u8"ID_DEFCENY       :Integer;   - id domyślnej ceny sprzedaży"),
+    DefinitionLine(
+        u8"WALUTA           :String;    - skrót domyślnej waluty (5)"),
+    DefinitionLine(u8"WARTDOKKREDYT    :Currency;  - limit wartości dokumentu "
+                   u8"kredytowego"),
+    DefinitionLine(u8"WARTKREDYTOG     :Currency;  - limit wartości wszystkich "
+                   u8"dokumentów kredytowych"),
+    DefinitionLine(u8"PROCRABATNAGL    :Currency;  - ogólny rabat"),
+    DefinitionLine(u8"BLOKADASPRZEDAZY :Boolean;   - blokada sprzedaży"),
+    DefinitionLine(u8"TYPKONTRAH       :Integer;   - Typ kontrahenta (1 - "
+                   u8"działalność, 2 - osoba fizyczna, 3 - inne)"),
+    DefinitionLine(u8"NR_DEFCENY       :Integer;   - numer domyślnej ceny "
+                   u8"sprzedaży (1..5). Jeżeli ID_DEFCENY nie ustawione lub"),
+    DefinitionLine(u8"UWAGI            :String;    - uwagi kontrahenta"),
+    DefinitionLine(u8"WARTKREDYTPRZET  :Currency;  - dopuszczalna wartość "
+                   u8"przeterminowanego kredytu"),
 };
-
-// The first parenthesised whole number of a comment is the field's length.
-// The comment of NR_DEFCENY ends after "lub" as the host documents it.
-std::vector<std::string> KontrahentDefinition() {
-  return {
-      Cp1250(u8"ID_KONTRAH       :Integer;   - id kontrahenta").str(),
-      Cp1250(u8"NRKONTRAH        :Integer;   - numer kontrahenta").str(),
-      Cp1250(u8"NAZWASKR         :String;    - identyfikator (25)").str(),
-      Cp1250(u8"NIP              :String;    - nip (20)").str(),
-      Cp1250(u8"NAZWADL          :String;    - nazwa pełna (240)  memo - "
-             u8"zawiera ^)")
-          .str(),
-      Cp1250(u8"TELEFON          :String;    - (50)").str(),
-      Cp1250(u8"FAX              :String;    - (50)").str(),
-      Cp1250(u8"EMAIL            :String;    - (50)").str(),
-      Cp1250(u8"WWW              :String;    - (50)").str(),
-      Cp1250(u8"TERMINDNI        :Integer;   - ile dni na termin platności")
-          .str(),
-      Cp1250(u8"ILDNIKARENCJI    :Integer;   - ile dni dodatkowo na termin "
-             u8"platności")
-          .str(),
-      Cp1250(u8"ODBIORCA         :Boolean;   - czy jest odbiorcą").str(),
-      Cp1250(u8"DOSTAWCA         :Boolean;   - czy jest dostawcą").str(),
-      Cp1250(u8"ID_PLATNIKA      :Integer;   - id kontrahenta który jest "
-             u8"płatnikiem dla aktualnego")
-          .str(),
-      Cp1250(u8"NRPLATNIKA       :Integer;   - numer kontrahenta który jest "
-             u8"płatnikiem dla aktualnego")
-          .str(),
-      Cp1250(u8"MIEJSCOWOSC      :String;    - (30)").str(),
-      Cp1250(u8"KODPOCZTOWY      :String;    - (10)").str(),
-      Cp1250(u8"POCZTA           :String;    - (30)").str(),
-      Cp1250(u8"ULICA            :String;    - (30)").str(),
-      Cp1250(u8"NRDOMU           :String;    - (10)").str(),
-      Cp1250(u8"NRLOKALU         :String;    - (10)").str(),
-      Cp1250(u8"GMINADZIELNICA   :String;    - (30)").str(),
-      Cp1250(u8"POWIAT           :String;    - (30)").str(),
-      Cp1250(u8"REGON            :String;    - (40)").str(),
-      Cp1250(u8"PESEL            :String;    - (11)").str(),
-      Cp1250(u8"SPOSPLATNOSCI    :String;    - domyślny sposób płatności (35)")
-          .str(),
-      Cp1250(u8"ID_DEFCENY       :Integer;   - id domyślnej ceny sprzedaży")
-          .str(),
-      Cp1250(u8"WALUTA           :String;    - skrót domyślnej waluty (5)")
-          .str(),
-      Cp1250(u8"WARTDOKKREDYT    :Currency;  - limit wartości dokumentu "
-             u8"kredytowego")
-          .str(),
-      Cp1250(u8"WARTKREDYTOG     :Currency;  - limit wartości wszystkich "
-             u8"dokumentów kredytowych")
-          .str(),
-      Cp1250(u8"PROCRABATNAGL    :Currency;  - ogólny rabat").str(),
-      Cp1250(u8"BLOKADASPRZEDAZY :Boolean;   - blokada sprzedaży").str(),
-      Cp1250(u8"TYPKONTRAH       :Integer;   - Typ kontrahenta (1 - "
-             u8"działalność, 2 - osoba fizyczna, 3 - inne)")
-          .str(),
-      Cp1250(u8"NR_DEFCENY       :Integer;   - numer domyślnej ceny sprzedaży "
-             u8"(1..5). Jeżeli ID_DEFCENY nie ustawione lub")
-          .str(),
-      Cp1250(u8"UWAGI            :String;    - uwagi kontrahenta").str(),
-      Cp1250(u8"WARTKREDYTPRZET  :Currency;  - dopuszczalna wartość "
-             u8"przeterminowanego kredytu")
-          .str(),
-  };
-}
 
 // What a klient.dbf field carries. The two layouts name and size the fields
 // differently, and each writes only some of them.
-enum TValue : std::size_t {
+enum TValue : std::uint8_t {
   kId,
   kNazwa1,
   kNazwa2,
@@ -150,19 +94,10 @@ enum TValue : std::size_t {
   kEmailValue,
   kUwagiValue,
   kLimitPrze,
-  kValueCount,
-  kNotWritten = kValueCount,
+  kNotWritten,
 };
 
-struct TFieldDecl {
-  std::string_view Name;
-  char Type;
-  int Length;
-  int Decimals;
-  TValue Value;
-};
-
-constexpr std::array<TFieldDecl, 19> kKlient170 = {{
+constexpr TDeviceField<TValue> kKlient170[] = {
     {"ID_KL", 'C', 15, 0, kId},          {"NAZWA1", 'C', 60, 0, kNazwa1},
     {"NAZWA2", 'C', 60, 0, kNazwa2},     {"KOD_POCZ", 'C', 6, 0, kKodPocz},
     {"MIEJSC", 'C', 21, 0, kMiasto},     {"ULICA", 'C', 21, 0, kStreet},
@@ -173,9 +108,9 @@ constexpr std::array<TFieldDecl, 19> kKlient170 = {{
     {"DETAL", 'L', 1, 0, kDetal},        {"GRP_PROM", 'N', 3, 0, kGrpProm},
     {"LIMIT", 'N', 10, 2, kLimit},       {"SKROT", 'C', 20, 0, kSkrot},
     {"CENA_D", 'N', 1, 0, kCena},
-}};
+};
 
-constexpr std::array<TFieldDecl, 26> kKlient180 = {{
+constexpr TDeviceField<TValue> kKlient180[] = {
     {"ID_KLIENT", 'C', 15, 0, kId},
     {"NAZWA1", 'C', 70, 0, kNazwa1},
     {"NAZWA2", 'C', 70, 0, kNazwa2},
@@ -202,24 +137,7 @@ constexpr std::array<TFieldDecl, 26> kKlient180 = {{
     {"CECHA1", 'C', 35, 0, kNotWritten},
     {"CECHA2", 'C', 35, 0, kNotWritten},
     {"UWAGI", 'C', 254, 0, kUwagiValue},
-}};
-
-// Declares the fields in order and gives back, by what each carries, the
-// definitions that the conversion writes through.
-std::vector<const TDBFFieldDef*> DeclareFields(
-    TDBF& table, std::span<const TFieldDecl> decls) {
-  std::vector<const TDBFFieldDef*> fields(kValueCount, nullptr);
-  for (const TFieldDecl& decl : decls) {
-    table.AddField(decl.Name, decl.Type, decl.Length, decl.Decimals);
-    const TDBFFieldDef* def = table.FindField(decl.Name);
-    if (def == nullptr) {
-      throw EBridgeError(std::string(dbf_messages::kFieldNotFound.view()) +
-                         std::string(decl.Name));
-    }
-    if (decl.Value != kNotWritten) fields[decl.Value] = def;
-  }
-  return fields;
-}
+};
 
 // The payment term in whole days, truncated toward zero and capped upward
 // at what the field shows. A term below the 32-bit range is held at its
@@ -239,19 +157,15 @@ TTransKontrah::TTransKontrah(TDateTime timestamp, std::string_view textName,
     : TTransManager(timestamp, textName, tableName) {}
 
 void TTransKontrah::DefineTextFields(TZendorProFile& textFile) {
-  textFile.Definition().LoadDefinitions(KontrahentDefinition());
+  textFile.Definition().LoadDefinitions(DefinitionList(kKontrahentLines));
 }
 
 void TTransKontrah::DefineDbfFields(TDBF& table) {
-  FLayout = GetLayoutIndex();
-  if (FLayout == 1) {
-    FFields = DeclareFields(table, kKlient170);
-  } else {
-    FFields = DeclareFields(table, kKlient180);
-  }
+  FNewLayout = NewLayoutInForce();
+  FFields.Declare(table, LayoutFields(FNewLayout, kKlient170, kKlient180));
   // The table's own definition of ULICA, so the number fits whatever width
   // the layout gives the street.
-  FStreetWidth = FFields[kStreet]->Length();
+  FStreetWidth = FFields[kStreet].Length();
 }
 
 void TTransKontrah::DbfToText(TZendorProRecord& /*textRecord*/,
@@ -261,12 +175,14 @@ std::string_view TTransKontrah::ComposeStreet(
     const TZendorProRecord& textRecord) {
   // Each view lasts only until the next read of the record, so every value
   // is copied before the next one is read.
-  FStreet.assign(textRecord.GetStringViewAt(kUlica));
+  FStreet.assign(textRecord.GetStringViewAt(Column<kKontrahentLines>("ULICA")));
   FSuffix.clear();
-  const std::string_view houseNo = textRecord.GetStringViewAt(kNrDomu);
+  const std::string_view houseNo =
+      textRecord.GetStringViewAt(Column<kKontrahentLines>("NRDOMU"));
   if (!houseNo.empty()) {
     FSuffix.append(" ").append(houseNo);
-    const std::string_view flatNo = textRecord.GetStringViewAt(kNrLokalu);
+    const std::string_view flatNo =
+        textRecord.GetStringViewAt(Column<kKontrahentLines>("NRLOKALU"));
     if (!flatNo.empty()) FSuffix.append("/").append(flatNo);
   }
   const int room = FStreetWidth - static_cast<int>(FSuffix.size());
@@ -282,54 +198,73 @@ std::string_view TTransKontrah::ComposeStreet(
 void TTransKontrah::TextToDbf(TZendorProRecord& textRecord,
                               TDBFRecord& dbfRecord) {
   const auto field = [this](TValue value) -> const TDBFFieldDef& {
-    return *FFields[value];
+    return FFields[value];
   };
   // A view of the record lasts until its next read, so each one goes
   // straight into its setter.
-  const auto text = [&textRecord](THostField column) {
+  const auto text = [&textRecord](std::int32_t column) {
     return textRecord.GetStringViewAt(column);
   };
   {
-    const std::string_view fullName = text(kNazwaDl);
+    const std::string_view fullName = text(Column<kKontrahentLines>("NAZWADL"));
     dbfRecord.SetString(field(kNazwa1), CaretPart(fullName, 1));
     dbfRecord.SetString(field(kNazwa2), CaretPart(fullName, 2));
   }
-  dbfRecord.SetString(field(kId),
-                      IntToStr(textRecord.GetIntegerAt(kNrKontrah)));
-  dbfRecord.SetString(field(kKodPocz), text(kKodPocztowy));
-  dbfRecord.SetString(field(kMiasto), text(kMiejscowosc));
+  dbfRecord.SetString(
+      field(kId),
+      IntToStr(textRecord.GetIntegerAt(Column<kKontrahentLines>("NRKONTRAH"))));
+  dbfRecord.SetString(field(kKodPocz),
+                      text(Column<kKontrahentLines>("KODPOCZTOWY")));
+  dbfRecord.SetString(field(kMiasto),
+                      text(Column<kKontrahentLines>("MIEJSCOWOSC")));
   dbfRecord.SetString(field(kStreet), ComposeStreet(textRecord));
-  dbfRecord.SetString(field(kNipValue), text(kNip));
-  dbfRecord.SetFloat(field(kRabat),
-                     Round2(textRecord.GetFloatAt(kProcRabatNagl)));
+  dbfRecord.SetString(field(kNipValue), text(Column<kKontrahentLines>("NIP")));
+  dbfRecord.SetFloat(
+      field(kRabat),
+      Round2(textRecord.GetFloatAt(Column<kKontrahentLines>("PROCRABATNAGL"))));
   dbfRecord.SetString(field(kPlatnik),
-                      IntToStr(textRecord.GetIntegerAt(kNrPlatnika)));
-  dbfRecord.SetBoolean(field(kAktywny),
-                       !textRecord.GetBooleanAt(kBlokadaSprzedazy));
-  const std::string_view payment = text(kSposPlatnosci);
+                      IntToStr(textRecord.GetIntegerAt(
+                          Column<kKontrahentLines>("NRPLATNIKA"))));
+  dbfRecord.SetBoolean(
+      field(kAktywny),
+      !textRecord.GetBooleanAt(Column<kKontrahentLines>("BLOKADASPRZEDAZY")));
+  const std::string_view payment =
+      text(Column<kKontrahentLines>("SPOSPLATNOSCI"));
   if (!payment.empty()) {
     const char letter = UpperCaseChar(payment.front());
     dbfRecord.SetString(field(kTypPlat), std::string_view(&letter, 1));
   }
-  dbfRecord.SetFloat(field(kLimit), textRecord.GetFloatAt(kWartKredytOg));
-  dbfRecord.SetString(field(kSkrot), text(kNazwaSkr));
-  dbfRecord.SetInteger(field(kCena), textRecord.GetIntegerAt(kNrDefCeny));
-  const double term = textRecord.GetFloatAt(kTerminDni);
-  if (FLayout == 1) {
+  dbfRecord.SetFloat(
+      field(kLimit),
+      textRecord.GetFloatAt(Column<kKontrahentLines>("WARTKREDYTOG")));
+  dbfRecord.SetString(field(kSkrot),
+                      text(Column<kKontrahentLines>("NAZWASKR")));
+  dbfRecord.SetInteger(
+      field(kCena),
+      textRecord.GetIntegerAt(Column<kKontrahentLines>("NR_DEFCENY")));
+  const double term =
+      textRecord.GetFloatAt(Column<kKontrahentLines>("TERMINDNI"));
+  if (!FNewLayout) {
     dbfRecord.SetBoolean(field(kListaTow), false);
     dbfRecord.SetInteger(field(kTermPlat), PaymentTerm(term, 99));
-    dbfRecord.SetBoolean(field(kDetal),
-                         textRecord.GetIntegerAt(kTypKontrah) == 2);
+    dbfRecord.SetBoolean(
+        field(kDetal),
+        textRecord.GetIntegerAt(Column<kKontrahentLines>("TYPKONTRAH")) == 2);
     dbfRecord.SetInteger(field(kGrpProm), 0);
   } else {
     dbfRecord.SetInteger(field(kTermPlat), PaymentTerm(term, 9999));
     dbfRecord.SetInteger(field(kGrupaCen), 0);
-    dbfRecord.SetString(field(kPocztaValue), text(kPoczta));
-    dbfRecord.SetString(field(kTelefonValue), text(kTelefon));
-    dbfRecord.SetString(field(kEmailValue), text(kEmail));
-    dbfRecord.SetString(field(kUwagiValue), text(kUwagi));
-    dbfRecord.SetFloat(field(kLimitPrze),
-                       textRecord.GetFloatAt(kWartKredytPrzet));
+    dbfRecord.SetString(field(kPocztaValue),
+                        text(Column<kKontrahentLines>("POCZTA")));
+    dbfRecord.SetString(field(kTelefonValue),
+                        text(Column<kKontrahentLines>("TELEFON")));
+    dbfRecord.SetString(field(kEmailValue),
+                        text(Column<kKontrahentLines>("EMAIL")));
+    dbfRecord.SetString(field(kUwagiValue),
+                        text(Column<kKontrahentLines>("UWAGI")));
+    dbfRecord.SetFloat(
+        field(kLimitPrze),
+        textRecord.GetFloatAt(Column<kKontrahentLines>("WARTKREDYTPRZET")));
   }
 }
 

@@ -6,8 +6,8 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "transfer/TransferTables.h"
 #include "transfer/Utransmanager.h"
 
 namespace bridge {
@@ -37,8 +37,8 @@ class TTransKontrah final : public TTransManager {
   // Read once per run: the layout of the table being written, the table
   // fields that the conversion writes (by what they carry) and the width of
   // ULICA.
-  int FLayout = 1;
-  std::vector<const TDBFFieldDef*> FFields;
+  bool FNewLayout = false;
+  TTableSlots FFields;
   int FStreetWidth = 0;
   // Reused by every record, so composing a street allocates nothing.
   std::string FStreet;

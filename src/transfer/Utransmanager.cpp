@@ -72,10 +72,14 @@ void TTransManager::Receive(TTextOutcome outcome) {
   BeforeRun();
   FTextFile = std::make_unique<TZendorProFile>(FTimestamp);
   DefineTextFields(*FTextFile);
-  FTable = std::make_unique<TDBF>();
+  // A device may write its numbers with the separator of the system that
+  // receives them.
+  FTable = std::make_unique<TDBF>(SystemDecimalSeparator());
   if (!FTable->Open(FTablePath)) Raise(kReadFailed.view(), FTablePath);
   AfterDbfOpen(*FTable);
-  if (!FTextFile->OpenWrite(FTextPath)) Raise(kWriteFailed.view(), FTextPath);
+  if (!FTextFile->OpenWrite(FTextPath, BackupsInForce())) {
+    Raise(kWriteFailed.view(), FTextPath);
+  }
   FTable->First();
   while (!FTable->Eof()) {
     TDBFRecord* tableRecord = FTable->ReadRecord();

@@ -6,11 +6,9 @@
 // TTransRozlicz_v180.
 #pragma once
 
-#include <cstddef>
 #include <string_view>
-#include <utility>
-#include <vector>
 
+#include "transfer/TransferTables.h"
 #include "transfer/Utransmanager.h"
 
 namespace bridge {
@@ -30,15 +28,12 @@ class TTransRozlicz_v170 : public TTransManager {
   void DefineDbfFields(TDBF& table) override;
   void DefineTextFields(TZendorProFile& textFile) override;
 
-  // The definition through which a value is written, by what it carries;
-  // found once per run by DefineDbfFields.
-  const TDBFFieldDef& Field(std::size_t value) const { return *FFields[value]; }
-  void SetFields(std::vector<const TDBFFieldDef*> fields) {
-    FFields = std::move(fields);
-  }
+  // The definitions through which the values are written, by what each
+  // carries; declared once per run by DefineDbfFields.
+  TTableSlots& Fields() { return FFields; }
 
  private:
-  std::vector<const TDBFFieldDef*> FFields;
+  TTableSlots FFields;
 };
 
 class TTransRozlicz_v180 final : public TTransRozlicz_v170 {

@@ -9,12 +9,10 @@
 #include "app/Uglobal.h"
 #include "app/Uprogramparams.h"
 #include "config/uKonfig.h"
-#include "dbf/uDBF_messages.h"
 #include "platform/Cp1250.h"
-#include "platform/EBridgeError.h"
 #include "platform/System.h"
 #include "platform/Text.h"
-#include "transfer/DefinitionLines.h"
+#include "transfer/TransferTables.h"
 
 namespace bridge {
 namespace {
@@ -116,62 +114,111 @@ constexpr TDefinitionLine kKartotekaLines[] = {
     DefinitionLine(u8"UWAGI              :String;    - uwagi kartoteki"),
 };
 
-struct TFieldDecl {
-  std::string_view Name;
-  char Type;
-  int Length;
-  int Decimals;
+constexpr std::array<std::int32_t, 5> kCenaN = {
+    Column<kKartotekaLines>("CSP1_CENAN"),
+    Column<kKartotekaLines>("CSP2_CENAN"),
+    Column<kKartotekaLines>("CSP3_CENAN"),
+    Column<kKartotekaLines>("CSP4_CENAN"),
+    Column<kKartotekaLines>("CSP5_CENAN")};
+
+// What a towar.dbf field carries. The two layouts name and size the fields
+// differently, and each writes only some of them.
+enum TValue : std::uint8_t {
+  kIndex,
+  kName,
+  kShortName,
+  kVatGroup,
+  kUnit,
+  kPackQuantity,
+  kPrice1,
+  kPrice2,
+  kPrice3,
+  kPrice4,
+  kPrice5,
+  kMinimalPrice,
+  kClassification,
+  kAssortment,
+  kProducer,
+  kStock,
+  kStockMinimum,
+  kStockLevel,
+  kPromotionCycle,
+  kStockChanges,
+  kMargin,
+  kStatus,
+  kPriceGroup,
+  kRemarks,
+  kPurchasePrice,
+  kStockMaximum,
+  kBarcode,
+  kNotWritten,
 };
 
-// "towar.dbf" of layout "1.7.0", in declaration order.
-constexpr TFieldDecl kTowar170[] = {
-    {"id_tow", 'C', 15, 0},    {"nazwa", 'C', 40, 0},
-    {"skrot", 'C', 25, 0},     {"vat_grupa", 'N', 2, 0},
-    {"jm", 'C', 4, 0},         {"szt_op", 'N', 10, 3},
-    {"cena_1", 'N', 8, 2},     {"cena_2", 'N', 8, 2},
-    {"cena_3", 'N', 8, 2},     {"cena_4", 'N', 8, 2},
-    {"cena_5", 'N', 8, 2},     {"cena_min", 'N', 8, 2},
-    {"zm_ceny", 'D', 8, 0},    {"pkwiu", 'C', 15, 0},
-    {"grupa_a", 'N', 3, 0},    {"grupa_p", 'N', 3, 0},
-    {"stan", 'N', 10, 3},      {"stan_min", 'N', 10, 3},
-    {"stan_grupa", 'N', 1, 0}, {"prom_grupa", 'N', 3, 0},
-    {"prom_rabat", 'N', 5, 2}, {"prom_min", 'N', 4, 0},
-    {"prom_cykl", 'L', 1, 0},  {"zmien_stan", 'L', 1, 0},
-    {"proc_marz", 'N', 6, 2},  {"status", 'C', 1, 0},
+// towar.dbf: the pack quantity and the prices stand in the middle of both
+// layouts, between fields that the layouts name and size apart.
+constexpr TDeviceField<TValue> kTowarStart170[] = {
+    {"id_tow", 'C', 15, 0, kIndex},    {"nazwa", 'C', 40, 0, kName},
+    {"skrot", 'C', 25, 0, kShortName}, {"vat_grupa", 'N', 2, 0, kVatGroup},
+    {"jm", 'C', 4, 0, kUnit},
+};
+constexpr TDeviceField<TValue> kTowarStart180[] = {
+    {"id_towar", 'C', 25, 0, kIndex},  {"nazwa", 'C', 60, 0, kName},
+    {"skrot", 'C', 35, 0, kShortName}, {"vat", 'N', 2, 0, kVatGroup},
+    {"jm", 'C', 5, 0, kUnit},
+};
+constexpr TDeviceField<TValue> kPriceFields[] = {
+    {"szt_op", 'N', 10, 3, kPackQuantity},  {"cena_1", 'N', 8, 2, kPrice1},
+    {"cena_2", 'N', 8, 2, kPrice2},         {"cena_3", 'N', 8, 2, kPrice3},
+    {"cena_4", 'N', 8, 2, kPrice4},         {"cena_5", 'N', 8, 2, kPrice5},
+    {"cena_min", 'N', 8, 2, kMinimalPrice},
+};
+constexpr TDeviceField<TValue> kTowarEnd170[] = {
+    {"zm_ceny", 'D', 8, 0, kNotWritten},
+    {"pkwiu", 'C', 15, 0, kClassification},
+    {"grupa_a", 'N', 3, 0, kAssortment},
+    {"grupa_p", 'N', 3, 0, kProducer},
+    {"stan", 'N', 10, 3, kStock},
+    {"stan_min", 'N', 10, 3, kStockMinimum},
+    {"stan_grupa", 'N', 1, 0, kStockLevel},
+    {"prom_grupa", 'N', 3, 0, kNotWritten},
+    {"prom_rabat", 'N', 5, 2, kNotWritten},
+    {"prom_min", 'N', 4, 0, kNotWritten},
+    {"prom_cykl", 'L', 1, 0, kPromotionCycle},
+    {"zmien_stan", 'L', 1, 0, kStockChanges},
+    {"proc_marz", 'N', 6, 2, kMargin},
+    {"status", 'C', 1, 0, kStatus},
+};
+constexpr TDeviceField<TValue> kTowarEnd180[] = {
+    {"pkwiu", 'C', 15, 0, kClassification},
+    {"id_asort", 'N', 3, 0, kAssortment},
+    {"id_prod", 'N', 3, 0, kProducer},
+    {"stan", 'N', 10, 3, kStock},
+    {"stan_min", 'N', 10, 3, kStockMinimum},
+    {"stan_log", 'N', 1, 0, kStockLevel},
+    {"proc_marz", 'N', 6, 2, kMargin},
+    {"status", 'C', 1, 0, kStatus},
+    {"grupa_cen", 'N', 3, 0, kPriceGroup},
+    {"cecha1", 'C', 35, 0, kNotWritten},
+    {"cecha2", 'C', 35, 0, kNotWritten},
+    {"uwagi", 'C', 254, 0, kRemarks},
+    {"cena_zak", 'N', 8, 2, kPurchasePrice},
+    {"stan_max", 'N', 10, 3, kStockMaximum},
+    {"ean", 'C', 13, 0, kBarcode},
+    {"bez_prom", 'L', 1, 0, kNotWritten},
 };
 
-// "towar.dbf" of layout "1.8.0", in declaration order.
-constexpr TFieldDecl kTowar180[] = {
-    {"id_towar", 'C', 25, 0}, {"nazwa", 'C', 60, 0},
-    {"skrot", 'C', 35, 0},    {"vat", 'N', 2, 0},
-    {"jm", 'C', 5, 0},        {"szt_op", 'N', 10, 3},
-    {"cena_1", 'N', 8, 2},    {"cena_2", 'N', 8, 2},
-    {"cena_3", 'N', 8, 2},    {"cena_4", 'N', 8, 2},
-    {"cena_5", 'N', 8, 2},    {"cena_min", 'N', 8, 2},
-    {"pkwiu", 'C', 15, 0},    {"id_asort", 'N', 3, 0},
-    {"id_prod", 'N', 3, 0},   {"stan", 'N', 10, 3},
-    {"stan_min", 'N', 10, 3}, {"stan_log", 'N', 1, 0},
-    {"proc_marz", 'N', 6, 2}, {"status", 'C', 1, 0},
-    {"grupa_cen", 'N', 3, 0}, {"cecha1", 'C', 35, 0},
-    {"cecha2", 'C', 35, 0},   {"uwagi", 'C', 254, 0},
-    {"cena_zak", 'N', 8, 2},  {"stan_max", 'N', 10, 3},
-    {"ean", 'C', 13, 0},      {"bez_prom", 'L', 1, 0},
-};
+// towar.dbf of either layout, in declaration order.
+constexpr auto kTowar170 = Joined(kTowarStart170, kPriceFields, kTowarEnd170);
+constexpr auto kTowar180 = Joined(kTowarStart180, kPriceFields, kTowarEnd180);
+
+constexpr std::array<TValue, 5> kPrices = {kPrice1, kPrice2, kPrice3, kPrice4,
+                                           kPrice5};
 
 // The longest index sent. In the newer layout the host's 26 characters are
 // allowed although the key field holds 25, so the 26th is cut by the table;
 // devices in the field rely on exactly this set of goods.
 constexpr std::size_t kMaxIndex170 = 15;
 constexpr std::size_t kMaxIndex180 = 26;
-
-const TDBFFieldDef* FieldOf(const TDBF& table, std::string_view name) {
-  const TDBFFieldDef* field = table.FindField(name);
-  if (field == nullptr) {
-    throw EBridgeError(std::string(dbf_messages::kFieldNotFound.view()) +
-                       std::string(name));
-  }
-  return field;
-}
 
 // The top-level group that a compound group code such as "12-3-7" starts
 // with; 0 for an empty code or one that does not start with a number.
@@ -180,12 +227,6 @@ std::int32_t GroupNumber(std::string_view compoundCode) {
   if (code.empty()) return 0;
   return StrToIntOrZero(BeforeDash(code));
 }
-
-// Rounding goes through formatted text, which a run of a million records
-// cannot afford for every value, so the values that need no work skip it:
-// zero rounds to zero at any number of decimals.
-double Rounded2(double x) { return x == 0 ? 0.0 : Round2(x); }
-double Rounded3(double x) { return x == 0 ? 0.0 : Round3(x); }
 
 // SameAt3Decimals of two values that Round3 gave. Each is the double nearest
 // to a decimal of at most three places; below 1e11 that decimal has at most
@@ -214,80 +255,99 @@ TTransTowary::TTransTowary(TDateTime timestamp, std::string_view textName,
     : TTransManager(timestamp, textName, tableName) {
   const std::string mode = Trim(ConfigFile().GetValue("GRUPA_CEN_JAKO"));
   if (mode == "1") {
-    FPriceGroupMode = 1;
+    FPriceGroupMode = kPriceGroupFromList1;
   } else if (mode == "2") {
-    FPriceGroupMode = 2;
+    FPriceGroupMode = kPriceGroupFromList2;
   }
 }
 
 void TTransTowary::TextToDbf(TZendorProRecord& textRecord,
                              TDBFRecord& dbfRecord) {
-  const THostFields& in = FHost;
-  const TTableFields& out = FFields;
+  const TTableSlots& out = FFields;
 
-  dbfRecord.SetString(*out.IdTowar, textRecord.GetStringAt(in.Indeks));
-  dbfRecord.SetString(*out.Nazwa,
-                      CaretPart(textRecord.GetStringAt(in.NazwaDl), 1));
-  const std::string ean = textRecord.GetStringAt(in.Ean);
+  dbfRecord.SetString(
+      out[kIndex], textRecord.GetStringAt(Column<kKartotekaLines>("INDEKS")));
+  dbfRecord.SetString(
+      out[kName],
+      CaretPart(textRecord.GetStringAt(Column<kKartotekaLines>("NAZWADL")), 1));
+  const std::string ean =
+      textRecord.GetStringAt(Column<kKartotekaLines>("EAN"));
   if (FEanAsShortName && !ean.empty()) {
-    dbfRecord.SetString(*out.Skrot, ean);
+    dbfRecord.SetString(out[kShortName], ean);
   } else {
-    dbfRecord.SetString(*out.Skrot, textRecord.GetStringAt(in.NazwaSkr));
+    dbfRecord.SetString(
+        out[kShortName],
+        textRecord.GetStringAt(Column<kKartotekaLines>("NAZWASKR")));
   }
-  dbfRecord.SetInteger(*out.Vat, VatCode(textRecord.GetStringAt(in.StawkaVat)));
-  dbfRecord.SetString(*out.Jm, textRecord.GetStringAt(in.Jm));
-  dbfRecord.SetFloat(*out.SztOp,
-                     Rounded3(textRecord.GetFloatAt(in.OpakIloscWOpak)));
+  dbfRecord.SetInteger(
+      out[kVatGroup],
+      VatCode(textRecord.GetStringAt(Column<kKartotekaLines>("STAWKAVAT"))));
+  dbfRecord.SetString(out[kUnit],
+                      textRecord.GetStringAt(Column<kKartotekaLines>("JM")));
+  dbfRecord.SetFloat(out[kPackQuantity],
+                     Round3(textRecord.GetFloatAt(
+                         Column<kKartotekaLines>("OPAK_ILOSCWOPAK"))));
 
-  std::array<double, kPriceCount> prices{};
+  std::array<double, kPrices.size()> prices{};
   for (std::size_t i = 0; i < prices.size(); ++i) {
-    prices[i] = Rounded2(textRecord.GetFloatAt(in.CenaN[i]));
-    dbfRecord.SetFloat(*out.Cena[i], prices[i]);
+    prices[i] = Round2(textRecord.GetFloatAt(kCenaN[i]));
+    dbfRecord.SetFloat(out[kPrices[i]], prices[i]);
   }
   const double lastPurchasePrice =
-      Rounded2(textRecord.GetFloatAt(in.OstCenaZak));
+      Round2(textRecord.GetFloatAt(Column<kKartotekaLines>("OST_CENAZAK")));
   double minimalPrice = 0;
   if (FMinPriceSource >= '1' && FMinPriceSource <= '5') {
     minimalPrice = prices[static_cast<std::size_t>(FMinPriceSource - '1')];
   } else if (FMinPriceSource == 'Z') {
     minimalPrice = lastPurchasePrice;
   }
-  dbfRecord.SetFloat(*out.CenaMin, minimalPrice);
+  dbfRecord.SetFloat(out[kMinimalPrice], minimalPrice);
 
-  dbfRecord.SetString(*out.Pkwiu, textRecord.GetStringAt(in.Pkwiu));
-  dbfRecord.SetInteger(*out.Asort,
-                       GroupNumber(textRecord.GetStringAt(in.GrupaKart1KodZl)));
-  dbfRecord.SetInteger(*out.Prod,
-                       GroupNumber(textRecord.GetStringAt(in.GrupaKart2KodZl)));
+  dbfRecord.SetString(out[kClassification],
+                      textRecord.GetStringAt(Column<kKartotekaLines>("PKWIU")));
+  dbfRecord.SetInteger(out[kAssortment],
+                       GroupNumber(textRecord.GetStringAt(
+                           Column<kKartotekaLines>("GRUPAKART1_KODZL"))));
+  dbfRecord.SetInteger(out[kProducer],
+                       GroupNumber(textRecord.GetStringAt(
+                           Column<kKartotekaLines>("GRUPAKART2_KODZL"))));
 
-  const double stock = Rounded3(textRecord.GetFloatAt(in.Stan));
-  const double minimum = Rounded3(textRecord.GetFloatAt(in.StanMin));
+  const double stock =
+      Round3(textRecord.GetFloatAt(Column<kKartotekaLines>("STAN")));
+  const double minimum =
+      Round3(textRecord.GetFloatAt(Column<kKartotekaLines>("STAN_MIN")));
   // The old layout has no field for the maximum, but its stock level still
   // depends on it.
-  const double maximum = Rounded3(textRecord.GetFloatAt(in.StanMax));
-  dbfRecord.SetFloat(*out.Stan, stock);
-  dbfRecord.SetFloat(*out.StanMin, minimum);
-  dbfRecord.SetInteger(*out.StanLevel, StockLevel(stock, minimum, maximum));
-  dbfRecord.SetFloat(*out.ProcMarz,
-                     Rounded2(textRecord.GetFloatAt(in.Csp1Marza)));
-  const std::string feature = textRecord.GetStringAt(in.Cecha);
-  dbfRecord.SetString(*out.Status, std::string_view(feature).substr(0, 1));
+  const double maximum =
+      Round3(textRecord.GetFloatAt(Column<kKartotekaLines>("STAN_MAX")));
+  dbfRecord.SetFloat(out[kStock], stock);
+  dbfRecord.SetFloat(out[kStockMinimum], minimum);
+  dbfRecord.SetInteger(out[kStockLevel], StockLevel(stock, minimum, maximum));
+  dbfRecord.SetFloat(
+      out[kMargin],
+      Round2(textRecord.GetFloatAt(Column<kKartotekaLines>("CSP1_MARZA"))));
+  const std::string feature =
+      textRecord.GetStringAt(Column<kKartotekaLines>("CECHA"));
+  dbfRecord.SetString(out[kStatus], std::string_view(feature).substr(0, 1));
 
-  if (!NewLayout()) {
-    dbfRecord.SetBoolean(*out.PromCykl, false);
-    dbfRecord.SetBoolean(*out.ZmienStan, true);
+  if (!FNewLayout) {
+    dbfRecord.SetBoolean(out[kPromotionCycle], false);
+    dbfRecord.SetBoolean(out[kStockChanges], true);
     return;
   }
-  dbfRecord.SetFloat(*out.StanMax, maximum);
-  dbfRecord.SetFloat(*out.CenaZak, lastPurchasePrice);
-  dbfRecord.SetString(*out.Ean, ean);
-  dbfRecord.SetString(*out.Uwagi, textRecord.GetStringAt(in.Uwagi));
-  if (FPriceGroupMode == 1) {
-    dbfRecord.SetInteger(*out.GrupaCen,
-                         textRecord.GetIntegerAt(in.IdGrupaKart1));
-  } else if (FPriceGroupMode == 2) {
-    dbfRecord.SetInteger(*out.GrupaCen,
-                         textRecord.GetIntegerAt(in.IdGrupaKart2));
+  dbfRecord.SetFloat(out[kStockMaximum], maximum);
+  dbfRecord.SetFloat(out[kPurchasePrice], lastPurchasePrice);
+  dbfRecord.SetString(out[kBarcode], ean);
+  dbfRecord.SetString(out[kRemarks],
+                      textRecord.GetStringAt(Column<kKartotekaLines>("UWAGI")));
+  if (FPriceGroupMode == kPriceGroupFromList1) {
+    dbfRecord.SetInteger(
+        out[kPriceGroup],
+        textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_GRUPAKART1")));
+  } else if (FPriceGroupMode == kPriceGroupFromList2) {
+    dbfRecord.SetInteger(
+        out[kPriceGroup],
+        textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_GRUPAKART2")));
   }
 }
 
@@ -295,94 +355,25 @@ void TTransTowary::DbfToText(TZendorProRecord& /*textRecord*/,
                              TDBFRecord& /*dbfRecord*/) {}
 
 void TTransTowary::DefineDbfFields(TDBF& table) {
-  const bool newLayout = NewLayout();
-  if (newLayout) {
-    for (const TFieldDecl& field : kTowar180) {
-      table.AddField(field.Name, field.Type, field.Length, field.Decimals);
-    }
-  } else {
-    for (const TFieldDecl& field : kTowar170) {
-      table.AddField(field.Name, field.Type, field.Length, field.Decimals);
-    }
-  }
-
-  TTableFields& f = FFields;
-  f = TTableFields{};
-  f.IdTowar = FieldOf(table, newLayout ? "ID_TOWAR" : "ID_TOW");
-  f.Nazwa = FieldOf(table, "NAZWA");
-  f.Skrot = FieldOf(table, "SKROT");
-  f.Vat = FieldOf(table, newLayout ? "VAT" : "VAT_GRUPA");
-  f.Jm = FieldOf(table, "JM");
-  f.SztOp = FieldOf(table, "SZT_OP");
-  constexpr std::array<std::string_view, kPriceCount> kPriceNames = {
-      "CENA_1", "CENA_2", "CENA_3", "CENA_4", "CENA_5"};
-  for (std::size_t i = 0; i < kPriceNames.size(); ++i) {
-    f.Cena[i] = FieldOf(table, kPriceNames[i]);
-  }
-  f.CenaMin = FieldOf(table, "CENA_MIN");
-  f.Pkwiu = FieldOf(table, "PKWIU");
-  f.Asort = FieldOf(table, newLayout ? "ID_ASORT" : "GRUPA_A");
-  f.Prod = FieldOf(table, newLayout ? "ID_PROD" : "GRUPA_P");
-  f.Stan = FieldOf(table, "STAN");
-  f.StanMin = FieldOf(table, "STAN_MIN");
-  f.StanLevel = FieldOf(table, newLayout ? "STAN_LOG" : "STAN_GRUPA");
-  f.ProcMarz = FieldOf(table, "PROC_MARZ");
-  f.Status = FieldOf(table, "STATUS");
-  if (newLayout) {
-    f.GrupaCen = FieldOf(table, "GRUPA_CEN");
-    f.Uwagi = FieldOf(table, "UWAGI");
-    f.CenaZak = FieldOf(table, "CENA_ZAK");
-    f.StanMax = FieldOf(table, "STAN_MAX");
-    f.Ean = FieldOf(table, "EAN");
-  } else {
-    f.PromCykl = FieldOf(table, "PROM_CYKL");
-    f.ZmienStan = FieldOf(table, "ZMIEN_STAN");
-  }
+  FFields.Declare(table, LayoutFields(FNewLayout, kTowar170, kTowar180));
 }
 
 void TTransTowary::DefineTextFields(TZendorProFile& textFile) {
-  const std::vector<std::string> lines = DefinitionList(kKartotekaLines);
-  TTextFileDef& definition = textFile.Definition();
-  definition.LoadDefinitions(lines);
-
-  THostFields& h = FHost;
-  h.IdRodzajKart = definition.IndexOf("ID_RODZAJKART");
-  h.Indeks = definition.IndexOf("INDEKS");
-  h.NazwaSkr = definition.IndexOf("NAZWASKR");
-  h.NazwaDl = definition.IndexOf("NAZWADL");
-  h.StawkaVat = definition.IndexOf("STAWKAVAT");
-  h.Jm = definition.IndexOf("JM");
-  h.Pkwiu = definition.IndexOf("PKWIU");
-  h.Stan = definition.IndexOf("STAN");
-  constexpr std::array<std::string_view, kPriceCount> kPriceNames = {
-      "CSP1_CENAN", "CSP2_CENAN", "CSP3_CENAN", "CSP4_CENAN", "CSP5_CENAN"};
-  for (std::size_t i = 0; i < kPriceNames.size(); ++i) {
-    h.CenaN[i] = definition.IndexOf(kPriceNames[i]);
-  }
-  h.Csp1Marza = definition.IndexOf("CSP1_MARZA");
-  h.OpakIloscWOpak = definition.IndexOf("OPAK_ILOSCWOPAK");
-  h.Cecha = definition.IndexOf("CECHA");
-  h.IdGrupaKart1 = definition.IndexOf("ID_GRUPAKART1");
-  h.IdGrupaKart2 = definition.IndexOf("ID_GRUPAKART2");
-  h.StanMin = definition.IndexOf("STAN_MIN");
-  h.StanMax = definition.IndexOf("STAN_MAX");
-  h.Ean = definition.IndexOf("EAN");
-  h.OstCenaZak = definition.IndexOf("OST_CENAZAK");
-  h.GrupaKart1KodZl = definition.IndexOf("GRUPAKART1_KODZL");
-  h.GrupaKart2KodZl = definition.IndexOf("GRUPAKART2_KODZL");
-  h.Uwagi = definition.IndexOf("UWAGI");
+  textFile.Definition().LoadDefinitions(DefinitionList(kKartotekaLines));
 }
 
 bool TTransTowary::SkipTextRecord(TZendorProRecord& textRecord) {
-  if (textRecord.GetIntegerAt(FHost.IdRodzajKart) != 1) return true;
-  const std::size_t maxIndex = NewLayout() ? kMaxIndex180 : kMaxIndex170;
-  return textRecord.GetStringAt(FHost.Indeks).size() > maxIndex;
+  if (textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_RODZAJKART")) != 1)
+    return true;
+  const std::size_t maxIndex = FNewLayout ? kMaxIndex180 : kMaxIndex170;
+  return textRecord.GetStringAt(Column<kKartotekaLines>("INDEKS")).size() >
+         maxIndex;
 }
 
 // Nothing that these settings come from changes while a run converts its
 // records, so each is read once per run.
 void TTransTowary::BeforeRun() {
-  FLayout = GetLayoutIndex();
+  FNewLayout = NewLayoutInForce();
   FCurrentYear = DecodeDateTime(platform::System().Now()).Year;
   const std::string minPrice =
       Trim(UpperCase(ConfigFile().GetValue("CENA_MIN")));

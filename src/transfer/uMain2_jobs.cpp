@@ -49,11 +49,11 @@ void RemoveAbandonedTables() {
 void ReceiveJob() {
   CheckLayout();
   const TDateTime timestamp = platform::System().Now();
-  const bool older = GetLayoutIndex() == 1;
+  const bool newLayout = NewLayoutInForce();
   auto heads = std::make_unique<TTransDocHead>(
-      timestamp, "dok.txt", older ? "dokument.dbf" : "dok_nagl.dbf");
+      timestamp, "dok.txt", newLayout ? "dok_nagl.dbf" : "dokument.dbf");
   auto lines = std::make_unique<TTransDocPos>(
-      *heads, timestamp, "poz.txt", older ? "poz_dok.dbf" : "dok_poz.dbf");
+      *heads, timestamp, "poz.txt", newLayout ? "dok_poz.dbf" : "poz_dok.dbf");
   {
     TReceiveCommit receive(*heads, *lines);
     receive.Recover(timestamp);
@@ -76,19 +76,19 @@ void SendJob() {
   auto goods =
       std::make_unique<TTransTowary>(timestamp, "kartoteka.txt", "towar.dbf");
   std::unique_ptr<TTransManager> settlements;
-  if (GetLayoutIndex() == 1) {
-    settlements = std::make_unique<TTransRozlicz_v170>(
-        timestamp, "doknieroz.txt", "dok_kre.dbf");
-  } else {
+  if (NewLayoutInForce()) {
     settlements = std::make_unique<TTransRozlicz_v180>(
         timestamp, "doknieroz.txt", "kredyt.dbf");
+  } else {
+    settlements = std::make_unique<TTransRozlicz_v170>(
+        timestamp, "doknieroz.txt", "dok_kre.dbf");
   }
   auto information =
       std::make_unique<TTransInfo>(timestamp, "konfiguracja.txt", "info.dbf");
-  auto groups1 =
-      std::make_unique<TTransGrupy>(timestamp, "grkart1.txt", "asort.dbf", 1);
-  auto groups0 =
-      std::make_unique<TTransGrupy>(timestamp, "grkart2.txt", "prod.dbf", 0);
+  auto assortmentGroups = std::make_unique<TTransGrupy>(
+      timestamp, "grkart1.txt", "asort.dbf", TTransGrupy::kGroupList1);
+  auto productGroups = std::make_unique<TTransGrupy>(
+      timestamp, "grkart2.txt", "prod.dbf", TTransGrupy::kGroupList2);
 
   RemoveAbandonedTables();
   // Every old table goes before the first new one is written, so a job that
@@ -97,8 +97,8 @@ void SendJob() {
   // table so that no other old one stays either.
   std::string kept;
   for (TTransManager* transfer : std::initializer_list<TTransManager*>{
-           information.get(), goods.get(), groups1.get(), groups0.get(),
-           settlements.get(), contractors.get()}) {
+           information.get(), goods.get(), assortmentGroups.get(),
+           productGroups.get(), settlements.get(), contractors.get()}) {
     if (!transfer->DeleteDownloadTable() && kept.empty()) {
       kept = transfer->DownloadTablePath();
     }
@@ -112,14 +112,14 @@ void SendJob() {
 
   contractors->Send();
   settlements->Send();
-  groups0->Send();
-  groups1->Send();
+  productGroups->Send();
+  assortmentGroups->Send();
   goods->Send();
   information->Send();
 
   settlements.reset();
-  groups0.reset();
-  groups1.reset();
+  productGroups.reset();
+  assortmentGroups.reset();
   information.reset();
   goods.reset();
   contractors.reset();
