@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -408,15 +409,48 @@ TEST_F(NativeEditor, FolderButtonOpensTheShellBrowserOwnedByTheDialog) {
   });
 }
 
-// The program as the host starts it, beside two devices: the editor opens,
-// lists them, and Esc ends it with status 0.
-TEST(NativeProgram, OpensTheEditorAndEndsOnEsc) {
-  if (!NoDesktop().empty()) GTEST_SKIP() << NoDesktop();
-  TTempDir dir;
-  const std::string exe =
-      testing::InstallProgram(FORBOOK_BRIDGE_EXE, dir.Str());
-  ASSERT_TRUE(platform::CreateDir(dir / "12"));
-  ASSERT_TRUE(platform::CreateDir(dir / "13"));
+// What one run of the whole program showed and how it ended.
+struct TEditorRun {
+  bool Shown = false;
+  LRESULT Devices = 0;
+  SIZE Frame{};
+  bool Ended = false;
+  DWORD Status = 0;
+  std::string Stderr;
+};
+
+// Sets the DPI that programs started from now on take, and puts the
+// previous one back.
+class TScopedDpi {
+ public:
+  explicit TScopedDpi(DWORD dpi) {
+    DWORD size = sizeof FSaved;
+    FHadOne =
+        ::RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD,
+                       nullptr, &FSaved, &size) == ERROR_SUCCESS;
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi,
+                      sizeof dpi);
+  }
+  ~TScopedDpi() {
+    if (FHadOne) {
+      ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD,
+                        &FSaved, sizeof FSaved);
+    } else {
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
+    }
+  }
+  TScopedDpi(const TScopedDpi&) = delete;
+  TScopedDpi& operator=(const TScopedDpi&) = delete;
+
+ private:
+  static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+  DWORD FSaved = 0;
+  bool FHadOne = false;
+};
+
+// Starts the installed program in the editor mode at a DPI, waits until it
+// lists its devices, and presses Esc.
+TEditorRun RunEditor(const std::string& exe, DWORD dpi) {
   TTempDir output;
   // Standard error in a file: a message box would go there instead of
   // waiting for a click.
@@ -440,18 +474,22 @@ TEST(NativeProgram, OpensTheEditorAndEndsOnEsc) {
   std::wstring command =
       L"\"" + std::wstring(exeWide.begin(), exeWide.end()) + L"\" RW:E KU:12";
   PROCESS_INFORMATION process{};
-  ASSERT_NE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
-                             nullptr, nullptr, &startup, &process),
-            0);
+  TEditorRun run;
+  // The program reads the DPI as it starts, some time after CreateProcess.
+  auto scaled = std::make_unique<TScopedDpi>(dpi);
+  const BOOL started =
+      ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                       nullptr, nullptr, &startup, &process);
   ::CloseHandle(in);
   ::CloseHandle(err);
+  if (started == 0) return run;
 
   struct TSearch {
     DWORD ProcessId;
     HWND Found;
   } search{process.dwProcessId, nullptr};
-  HWND devices = nullptr;
-  for (int waited = 0; waited < 30000; waited += 20) {
+  for (int waited = 0; waited < 30000 && run.Devices != 2; waited += 20) {
+    ::Sleep(20);
     ::EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
           auto& wanted = *reinterpret_cast<TSearch*>(data);
@@ -464,17 +502,15 @@ TEST(NativeProgram, OpensTheEditorAndEndsOnEsc) {
           return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
-    if (search.Found != nullptr) {
-      devices = FirstChildOfClass(search.Found, L"ComboBox");
-      if (devices != nullptr &&
-          ::SendMessageW(devices, CB_GETCOUNT, 0, 0) == 2) {
-        break;
-      }
+    if (const HWND devices = FirstChildOfClass(search.Found, L"ComboBox")) {
+      run.Devices = ::SendMessageW(devices, CB_GETCOUNT, 0, 0);
     }
-    ::Sleep(20);
   }
-  EXPECT_NE(search.Found, nullptr) << "the editor never showed";
-  EXPECT_EQ(::SendMessageW(devices, CB_GETCOUNT, 0, 0), 2);
+  scaled.reset();
+  run.Shown = search.Found != nullptr;
+  RECT frame{};
+  ::GetWindowRect(search.Found, &frame);
+  run.Frame = {frame.right - frame.left, frame.bottom - frame.top};
   // Keys from another process reach the dialog's own loop as posted
   // messages, which the system does not route by focus.
   GUITHREADINFO thread{};
@@ -484,15 +520,43 @@ TEST(NativeProgram, OpensTheEditorAndEndsOnEsc) {
       thread.hwndFocus != nullptr ? thread.hwndFocus : search.Found;
   ::PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1);
 
-  const bool ended = ::WaitForSingleObject(process.hProcess, 20000) == 0;
-  if (!ended) ::TerminateProcess(process.hProcess, 99);
-  DWORD status = 0;
-  ::GetExitCodeProcess(process.hProcess, &status);
+  run.Ended = ::WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+  if (!run.Ended) ::TerminateProcess(process.hProcess, 99);
+  ::GetExitCodeProcess(process.hProcess, &run.Status);
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
-  EXPECT_TRUE(ended) << "Esc did not close the editor";
-  EXPECT_EQ(status, 0u);
-  EXPECT_EQ(ReadBytes(output / "err"), "");
+  run.Stderr = ReadBytes(output / "err");
+  return run;
+}
+
+// The program as the host starts it, beside two devices, on an ordinary
+// screen and on one at 150 %: the editor opens, lists the devices, grows
+// with the DPI, and Esc ends it with status 0.
+TEST(NativeProgram, OpensBesideTwoDevicesAtEitherDpiAndEndsOnEsc) {
+  if (!NoDesktop().empty()) GTEST_SKIP() << NoDesktop();
+  TTempDir dir;
+  const std::string exe =
+      testing::InstallProgram(FORBOOK_BRIDGE_EXE, dir.Str());
+  ASSERT_TRUE(platform::CreateDir(dir / "12"));
+  ASSERT_TRUE(platform::CreateDir(dir / "13"));
+  std::vector<SIZE> frames;
+  for (const DWORD dpi : {DWORD{96}, DWORD{144}}) {
+    const TEditorRun run = RunEditor(exe, dpi);
+    EXPECT_TRUE(run.Shown) << "the editor never showed at " << dpi;
+    EXPECT_EQ(run.Devices, 2) << dpi;
+    EXPECT_TRUE(run.Ended) << "Esc did not close the editor at " << dpi;
+    EXPECT_EQ(run.Status, 0u) << dpi;
+    EXPECT_EQ(run.Stderr, "") << dpi;
+    frames.push_back(run.Frame);
+  }
+  ASSERT_GT(frames[0].cx, 0);
+  ASSERT_GT(frames[0].cy, 0);
+  const double wider = static_cast<double>(frames[1].cx) / frames[0].cx;
+  const double taller = static_cast<double>(frames[1].cy) / frames[0].cy;
+  EXPECT_THAT(wider,
+              ::testing::AllOf(::testing::Gt(1.35), ::testing::Lt(1.65)));
+  EXPECT_THAT(taller,
+              ::testing::AllOf(::testing::Gt(1.35), ::testing::Lt(1.65)));
 }
 
 }  // namespace
