@@ -338,6 +338,26 @@ TEST_F(NativeEditor, KeysFollowTheFormAndEscClosesAnOpenListFirst) {
   EXPECT_EQ(ReadBytes(FDir / "12/forbook-bridge.cfg"), before);
 }
 
+TEST_F(NativeEditor, AltZWithABadNumberBringsItsEditForward) {
+  const std::string before = ReadBytes(FDir / "12/forbook-bridge.cfg");
+  const TModalResult result = RunScripted(*FDialog, [&] {
+    ASSERT_TRUE(DevicesListed());
+    const HWND number = Window("eNR_FK");
+    ::SetWindowTextW(number, L"x");  // as typing does, through EN_CHANGE
+    EXPECT_EQ(FForm->Control<TEdit>("eNR_FK").Text(), "x");
+    ::SetFocus(Window("CDevices"));
+    Key(WM_SYSCHAR, L'z', 1 | (1 << 29));
+    EXPECT_THAT(FSystem.Boxes().Informations,
+                ::testing::ElementsAre("Niepoprawny format danych"));
+    EXPECT_EQ(FForm->Controls().PC->ActivePageIndex(), 1);
+    EXPECT_TRUE(::IsWindowVisible(number));
+    EXPECT_EQ(::GetFocus(), number);
+    EXPECT_EQ(FForm->ModalResult(), TModalResult::kNone);
+  });
+  EXPECT_EQ(result, TModalResult::kCancel);
+  EXPECT_EQ(ReadBytes(FDir / "12/forbook-bridge.cfg"), before);
+}
+
 TEST_F(NativeEditor, TypingKeepsTheCaretAndTheWheelLeavesIdleListsAlone) {
   const TModalResult result = RunScripted(*FDialog, [&] {
     ASSERT_TRUE(DevicesListed());
