@@ -5,9 +5,15 @@
 #if BRIDGE_WITH_WX
 #include "gui/GuiOnDemand.h"
 #endif
+#ifdef _WIN32
+#include "gui/uMain2_win.h"
+#endif
 
 int main(int argc, char** argv) {
   bridge::platform::InstallSystem(bridge::platform::RealSystem(argc, argv));
+#ifdef _WIN32
+  bridge::gui::InstallNativeEditor();
+#endif
 #if BRIDGE_WITH_WX
   // Real message boxes and the editor where a display is available, for
   // batch jobs too; the toolkit is loaded only when one is shown.
