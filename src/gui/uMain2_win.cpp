@@ -251,6 +251,8 @@ class TFMain2Win::TImpl final : public TFMain2View {
     HWND Window = nullptr;
     // The items a list shows, to refill it only when they change.
     std::vector<std::string> Items;
+    // The background an edit was last painted with.
+    TColorRole Colour = TColorRole::kWindow;
   };
   // One row of a page: a label and its input with the buttons after it, or
   // a check box alone.
@@ -304,7 +306,7 @@ class TFMain2Win::TImpl final : public TFMain2View {
   void MoveFocus(int step);
   void ShowTree(const TControl& control);
   void ShowState(const TControl& control);
-  void ShowEdit(const TEdit& edit, HWND window);
+  void ShowEdit(const TEdit& edit, TEntry& entry);
   void ShowList(const TComboBox& list, TEntry& entry);
   void ShowActivePage();
   void ApplyFont();
@@ -392,7 +394,7 @@ void TFMain2Win::TImpl::AddWindows(TControl& control, HWND parent) {
         0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         nullptr, nullptr);
     FIndex[pages] = FEntries.size();
-    FEntries.push_back({pages, FTabs, {}});
+    FEntries.push_back({pages, FTabs, {}, TColorRole::kWindow});
     for (const auto& child : pages->Children()) {
       auto* sheet = dynamic_cast<TTabSheet*>(child.get());
       if (sheet == nullptr) continue;
@@ -409,14 +411,14 @@ void TFMain2Win::TImpl::AddWindows(TControl& control, HWND parent) {
                      reinterpret_cast<LPARAM>(&item));
       FPages.push_back(page);
       FIndex[sheet] = FEntries.size();
-      FEntries.push_back({sheet, page, {}});
+      FEntries.push_back({sheet, page, {}, TColorRole::kWindow});
       for (const auto& input : sheet->Children()) AddWindows(*input, page);
     }
     return;
   }
   const HWND window = CreateControl(control, parent, id);
   FIndex[&control] = FEntries.size();
-  FEntries.push_back({&control, window, {}});
+  FEntries.push_back({&control, window, {}, TColorRole::kWindow});
   if (const auto* button = dynamic_cast<const TButton*>(&control);
       button != nullptr && button->Cancel()) {
     FCancel = button;
@@ -709,7 +711,7 @@ void TFMain2Win::TImpl::ShowState(const TControl& control) {
   const HWND window = entry->Window;
   bool captionChanged = false;
   if (const auto* edit = dynamic_cast<const TEdit*>(&control)) {
-    ShowEdit(*edit, window);
+    ShowEdit(*edit, *entry);
   } else if (const auto* list = dynamic_cast<const TComboBox*>(&control)) {
     ShowList(*list, *entry);
   } else if (dynamic_cast<const TPageControl*>(&control) != nullptr) {
@@ -742,7 +744,8 @@ void TFMain2Win::TImpl::ShowState(const TControl& control) {
   if (captionChanged && FShown) Layout(nullptr);
 }
 
-void TFMain2Win::TImpl::ShowEdit(const TEdit& edit, HWND window) {
+void TFMain2Win::TImpl::ShowEdit(const TEdit& edit, TEntry& entry) {
+  const HWND window = entry.Window;
   ::SendMessageW(window, EM_SETLIMITTEXT, edit.MaxLength(), 0);
   const std::wstring wanted = Wide(edit.Text());
   const std::wstring shown = WindowText(window);
@@ -768,7 +771,10 @@ void TFMain2Win::TImpl::ShowEdit(const TEdit& edit, HWND window) {
   if (readOnly != edit.ReadOnly()) {
     ::SendMessageW(window, EM_SETREADONLY, edit.ReadOnly() ? TRUE : FALSE, 0);
   }
-  ::InvalidateRect(window, nullptr, TRUE);
+  if (entry.Colour != edit.Color()) {
+    entry.Colour = edit.Color();
+    ::InvalidateRect(window, nullptr, TRUE);
+  }
 }
 
 void TFMain2Win::TImpl::ShowList(const TComboBox& list, TEntry& entry) {
