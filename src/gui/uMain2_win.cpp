@@ -174,6 +174,48 @@ LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam,
   return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
+// Measures text in a font, as a window shows it ("&" marks a mnemonic).
+class TTextMeter {
+ public:
+  TTextMeter(HWND window, HFONT font)
+      : FWindow(window),
+        FDc(::GetDC(window)),
+        FOldFont(::SelectObject(FDc, font)) {}
+  ~TTextMeter() {
+    ::SelectObject(FDc, FOldFont);
+    ::ReleaseDC(FWindow, FDc);
+  }
+  TTextMeter(const TTextMeter&) = delete;
+  TTextMeter& operator=(const TTextMeter&) = delete;
+
+  int Width(std::string_view text) const {
+    const std::wstring wide = Wide(text);
+    RECT rect{};
+    ::DrawTextW(FDc, wide.c_str(), static_cast<int>(wide.size()), &rect,
+                DT_CALCRECT | DT_SINGLELINE);
+    return static_cast<int>(rect.right - rect.left);
+  }
+  int Height() const {
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(FDc, &metrics);
+    return metrics.tmHeight;
+  }
+  // The average width of a letter, as dialog units count it.
+  int AverageWidth() const {
+    constexpr std::wstring_view kAlphabet =
+        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    SIZE size{};
+    ::GetTextExtentPoint32W(FDc, kAlphabet.data(),
+                            static_cast<int>(kAlphabet.size()), &size);
+    return static_cast<int>((size.cx / 26 + 1) / 2);
+  }
+
+ private:
+  HWND FWindow;
+  HDC FDc;
+  HGDIOBJ FOldFont;
+};
+
 bool TakesFocus(const TControl& control) {
   if (const auto* button = dynamic_cast<const TButton*>(&control)) {
     return button->TakesFocus();
@@ -209,6 +251,8 @@ class TFMain2Win::TImpl final : public TFMain2View {
     HWND Window = nullptr;
     // The items a list shows, to refill it only when they change.
     std::vector<std::string> Items;
+    // The background an edit was last painted with.
+    TColorRole Colour = TColorRole::kWindow;
   };
   // One row of a page: a label and its input with the buttons after it, or
   // a check box alone.
@@ -218,6 +262,18 @@ class TFMain2Win::TImpl final : public TFMain2View {
     std::vector<HWND> Buttons;
     bool Stretches = false;
     bool Check = false;
+  };
+  // Sizes that follow from the font and the DPI, in pixels.
+  struct TMetrics {
+    int TextHeight = 0;
+    int FieldHeight = 0;  // an edit's and a closed list's
+    int FieldWidth = 0;   // an edit's or list's that is not wide
+    int CheckGlyph = 0;
+    int CheckHeight = 0;
+    int ToolWidth = 0;  // the "..." button's
+    int Margin = 0;
+    int Gap = 0;
+    int RowGap = 0;
   };
   static TRow LabelRow(HWND label) {
     TRow row;
@@ -250,11 +306,17 @@ class TFMain2Win::TImpl final : public TFMain2View {
   void MoveFocus(int step);
   void ShowTree(const TControl& control);
   void ShowState(const TControl& control);
-  void ShowEdit(const TEdit& edit, HWND window);
+  void ShowEdit(const TEdit& edit, TEntry& entry);
   void ShowList(const TComboBox& list, TEntry& entry);
   void ShowActivePage();
   void ApplyFont();
+  // Sizes and places every window from the font at the window's DPI; the
+  // dialog goes to the suggested place when the DPI has changed.
   void Layout(const RECT* suggested);
+  TMetrics Measure(const TTextMeter& text);
+  // Places the rows of every page; gives the size the pages need.
+  SIZE LayOutPages(const TTextMeter& text, const TMetrics& m);
+  void Place(int clientWidth, int clientHeight, const RECT* suggested);
   template <class TAction>
   void Forward(TAction&& action);
   TEntry* EntryOf(HWND window);
@@ -332,7 +394,7 @@ void TFMain2Win::TImpl::AddWindows(TControl& control, HWND parent) {
         0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         nullptr, nullptr);
     FIndex[pages] = FEntries.size();
-    FEntries.push_back({pages, FTabs, {}});
+    FEntries.push_back({pages, FTabs, {}, TColorRole::kWindow});
     for (const auto& child : pages->Children()) {
       auto* sheet = dynamic_cast<TTabSheet*>(child.get());
       if (sheet == nullptr) continue;
@@ -349,14 +411,14 @@ void TFMain2Win::TImpl::AddWindows(TControl& control, HWND parent) {
                      reinterpret_cast<LPARAM>(&item));
       FPages.push_back(page);
       FIndex[sheet] = FEntries.size();
-      FEntries.push_back({sheet, page, {}});
+      FEntries.push_back({sheet, page, {}, TColorRole::kWindow});
       for (const auto& input : sheet->Children()) AddWindows(*input, page);
     }
     return;
   }
   const HWND window = CreateControl(control, parent, id);
   FIndex[&control] = FEntries.size();
-  FEntries.push_back({&control, window, {}});
+  FEntries.push_back({&control, window, {}, TColorRole::kWindow});
   if (const auto* button = dynamic_cast<const TButton*>(&control);
       button != nullptr && button->Cancel()) {
     FCancel = button;
@@ -513,7 +575,21 @@ void TFMain2Win::TImpl::Command(HWND source, int id, int code) {
       Forward([&] { list->Select(index); });
     }
   } else if (const auto* button = dynamic_cast<TButton*>(control)) {
-    if (code == BN_CLICKED) Forward([&] { button->Click(); });
+    if (code != BN_CLICKED) return;
+    Forward([&] { button->Click(); });
+    // A tool button never keeps the focus that the click gave it: the
+    // focus goes back to the input on its row.
+    if (!button->TakesFocus() && ::GetFocus() == source) {
+      const TControl* input = nullptr;
+      for (const auto& sibling : button->Parent()->Children()) {
+        if (sibling.get() == button) break;
+        if (TakesFocus(*sibling)) input = sibling.get();
+      }
+      if (const TEntry* row = input != nullptr ? EntryOf(*input) : nullptr) {
+        ::SendMessageW(FDialog, WM_NEXTDLGCTL,
+                       reinterpret_cast<WPARAM>(row->Window), TRUE);
+      }
+    }
   }
 }
 
@@ -635,7 +711,7 @@ void TFMain2Win::TImpl::ShowState(const TControl& control) {
   const HWND window = entry->Window;
   bool captionChanged = false;
   if (const auto* edit = dynamic_cast<const TEdit*>(&control)) {
-    ShowEdit(*edit, window);
+    ShowEdit(*edit, *entry);
   } else if (const auto* list = dynamic_cast<const TComboBox*>(&control)) {
     ShowList(*list, *entry);
   } else if (dynamic_cast<const TPageControl*>(&control) != nullptr) {
@@ -668,7 +744,8 @@ void TFMain2Win::TImpl::ShowState(const TControl& control) {
   if (captionChanged && FShown) Layout(nullptr);
 }
 
-void TFMain2Win::TImpl::ShowEdit(const TEdit& edit, HWND window) {
+void TFMain2Win::TImpl::ShowEdit(const TEdit& edit, TEntry& entry) {
+  const HWND window = entry.Window;
   ::SendMessageW(window, EM_SETLIMITTEXT, edit.MaxLength(), 0);
   const std::wstring wanted = Wide(edit.Text());
   const std::wstring shown = WindowText(window);
@@ -694,7 +771,10 @@ void TFMain2Win::TImpl::ShowEdit(const TEdit& edit, HWND window) {
   if (readOnly != edit.ReadOnly()) {
     ::SendMessageW(window, EM_SETREADONLY, edit.ReadOnly() ? TRUE : FALSE, 0);
   }
-  ::InvalidateRect(window, nullptr, TRUE);
+  if (entry.Colour != edit.Color()) {
+    entry.Colour = edit.Color();
+    ::InvalidateRect(window, nullptr, TRUE);
+  }
 }
 
 void TFMain2Win::TImpl::ShowList(const TComboBox& list, TEntry& entry) {
@@ -743,86 +823,72 @@ void TFMain2Win::TImpl::ApplyFont() {
   FFont = font;
 }
 
-void TFMain2Win::TImpl::Layout(const RECT* suggested) {
+TFMain2Win::TImpl::TMetrics TFMain2Win::TImpl::Measure(const TTextMeter& text) {
   const auto s = [this](int pixels) { return Scaled(pixels, FDpi); };
-  const HDC dc = ::GetDC(FDialog);
-  const HGDIOBJ oldFont = ::SelectObject(dc, FFont);
-  TEXTMETRICW metrics{};
-  ::GetTextMetricsW(dc, &metrics);
-  const auto textWidth = [dc](const std::string& text) {
-    const std::wstring wide = Wide(text);
-    RECT rect{};
-    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect,
-                DT_CALCRECT | DT_SINGLELINE);
-    return static_cast<int>(rect.right - rect.left);
-  };
-  SIZE alphabet{};
-  constexpr wchar_t kAlphabet[] =
-      L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  ::GetTextExtentPoint32W(dc, kAlphabet, 52, &alphabet);
-  const int averageChar = static_cast<int>((alphabet.cx / 26 + 1) / 2);
-  const int textHeight = metrics.tmHeight;
-
+  TMetrics m;
+  m.TextHeight = text.Height();
   // The closed height of a list, which the list sets from its font.
-  int fieldHeight = textHeight + s(8);
+  m.FieldHeight = m.TextHeight + s(8);
   for (const TEntry& entry : FEntries) {
     if (dynamic_cast<const TComboBox*>(entry.Control) != nullptr) {
-      ::SetWindowPos(entry.Window, nullptr, 0, 0, s(100), fieldHeight * 12,
+      ::SetWindowPos(entry.Window, nullptr, 0, 0, s(100), m.FieldHeight * 12,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
       RECT rect{};
       ::GetWindowRect(entry.Window, &rect);
-      fieldHeight =
-          std::max(static_cast<int>(rect.bottom - rect.top), textHeight + s(4));
+      m.FieldHeight = std::max(static_cast<int>(rect.bottom - rect.top),
+                               m.TextHeight + s(4));
       break;
     }
   }
-  const int checkGlyph = Metric(SM_CXMENUCHECK, FDpi);
-  const int checkHeight = std::max(textHeight, checkGlyph) + s(2);
-  const int margin = s(8);
-  const int gap = s(6);
-  const int rowGap = s(3);
+  m.CheckGlyph = Metric(SM_CXMENUCHECK, FDpi);
+  m.CheckHeight = std::max(m.TextHeight, m.CheckGlyph) + s(2);
+  m.Margin = s(8);
+  m.Gap = s(6);
+  m.RowGap = s(3);
+  m.ToolWidth = text.Width("...") + s(16);
+  // Wide enough for every item of every list but the devices.
+  m.FieldWidth = kFieldChars * text.AverageWidth();
   const int arrow = Metric(SM_CXVSCROLL, FDpi);
-  const int buttonWidth = textWidth("...") + s(16);
-
-  int fieldWidth = kFieldChars * averageChar;
   for (const TEntry& entry : FEntries) {
     if (entry.Control == FForm.Controls().CDevices) continue;
     for (const std::string& item : entry.Items) {
-      fieldWidth = std::max(fieldWidth, textWidth(item) + arrow + s(12));
+      m.FieldWidth = std::max(m.FieldWidth, text.Width(item) + arrow + s(12));
     }
   }
+  return m;
+}
 
+SIZE TFMain2Win::TImpl::LayOutPages(const TTextMeter& text, const TMetrics& m) {
   // Every page in rows; the widest and the tallest page size them all.
   std::vector<std::vector<TRow>> pageRows(FPages.size());
   std::vector<int> labelWidths(FPages.size(), 0);
   int contentWidth = 0;
   int contentHeight = 0;
   for (std::size_t p = 0; p < FPages.size(); ++p) {
-    const TEntry* sheet = EntryOf(FPages[p]);
     std::vector<TRow>& rows = pageRows[p];
     HWND pending = nullptr;
-    const auto& children = sheet->Control->Children();
+    const auto& children = EntryOf(FPages[p])->Control->Children();
     for (std::size_t i = 0; i < children.Count(); ++i) {
       TControl& child = children[i];
       const HWND window = EntryOf(child)->Window;
       if (dynamic_cast<const TLabel*>(&child) != nullptr) {
         if (pending != nullptr) rows.push_back(LabelRow(pending));
         pending = window;
-        labelWidths[p] = std::max(labelWidths[p], textWidth(child.Caption()));
-      } else if (dynamic_cast<const TCheckBox*>(&child) != nullptr) {
-        if (pending != nullptr) rows.push_back(LabelRow(pending));
-        pending = nullptr;
-        TRow row;
-        row.Input = window;
+        labelWidths[p] = std::max(labelWidths[p], text.Width(child.Caption()));
+        continue;
+      }
+      TRow row;
+      row.Label = pending;
+      row.Input = window;
+      pending = nullptr;
+      if (dynamic_cast<const TCheckBox*>(&child) != nullptr) {
+        // A check box carries its own caption and spans the page.
+        if (row.Label != nullptr) rows.push_back(LabelRow(row.Label));
+        row.Label = nullptr;
         row.Check = true;
-        rows.push_back(row);
-        contentWidth =
-            std::max(contentWidth,
-                     checkGlyph + s(6) + textWidth(child.Caption()) + s(4));
+        contentWidth = std::max(contentWidth, m.CheckGlyph + m.Gap + m.Gap / 2 +
+                                                  text.Width(child.Caption()));
       } else {
-        TRow row;
-        row.Label = pending;
-        row.Input = window;
         const auto* edit = dynamic_cast<const TEdit*>(&child);
         row.Stretches = edit != nullptr && edit->Wide();
         while (i + 1 < children.Count() &&
@@ -830,59 +896,65 @@ void TFMain2Win::TImpl::Layout(const RECT* suggested) {
           row.Buttons.push_back(EntryOf(children[++i])->Window);
           row.Stretches = true;
         }
-        rows.push_back(row);
-        pending = nullptr;
       }
+      rows.push_back(row);
     }
     if (pending != nullptr) rows.push_back(LabelRow(pending));
     int height = 0;
     for (const TRow& row : rows) {
-      height += (row.Check ? checkHeight : fieldHeight) + rowGap;
+      height += (row.Check ? m.CheckHeight : m.FieldHeight) + m.RowGap;
       contentWidth =
-          std::max(contentWidth, labelWidths[p] + gap + fieldWidth +
+          std::max(contentWidth, labelWidths[p] + m.Gap + m.FieldWidth +
                                      static_cast<int>(row.Buttons.size()) *
-                                         (buttonWidth + gap / 2));
+                                         (m.ToolWidth + m.Gap / 2));
     }
     contentHeight = std::max(contentHeight, height);
   }
 
-  const int pageWidth = contentWidth + 2 * margin;
-  const int pageHeight = contentHeight + 2 * margin - rowGap;
+  const int pageWidth = contentWidth + 2 * m.Margin;
   for (std::size_t p = 0; p < FPages.size(); ++p) {
-    const int inputX = margin + labelWidths[p] + gap;
-    int y = margin;
+    const int inputX = m.Margin + labelWidths[p] + m.Gap;
+    int y = m.Margin;
     for (const TRow& row : pageRows[p]) {
-      const int height = row.Check ? checkHeight : fieldHeight;
+      const int height = row.Check ? m.CheckHeight : m.FieldHeight;
       if (row.Label != nullptr) {
-        ::MoveWindow(row.Label, margin, y + (height - textHeight) / 2,
-                     labelWidths[p], textHeight, FALSE);
+        ::MoveWindow(row.Label, m.Margin, y + (height - m.TextHeight) / 2,
+                     labelWidths[p], m.TextHeight, FALSE);
       }
       if (row.Check) {
-        ::MoveWindow(row.Input, margin, y, contentWidth, height, FALSE);
+        ::MoveWindow(row.Input, m.Margin, y, contentWidth, height, FALSE);
       } else if (row.Input != nullptr) {
         const int width =
-            (row.Stretches ? pageWidth - margin - inputX : fieldWidth) -
-            static_cast<int>(row.Buttons.size()) * (buttonWidth + gap / 2);
+            (row.Stretches ? pageWidth - m.Margin - inputX : m.FieldWidth) -
+            static_cast<int>(row.Buttons.size()) * (m.ToolWidth + m.Gap / 2);
         // A list's height is that of its open list; it sets its closed
         // height itself.
         const bool list = dynamic_cast<const TComboBox*>(
                               EntryOf(row.Input)->Control) != nullptr;
         ::MoveWindow(row.Input, inputX, y, width,
-                     list ? fieldHeight * 12 : height, FALSE);
+                     list ? m.FieldHeight * 12 : height, FALSE);
         int x = inputX + width;
         for (const HWND button : row.Buttons) {
-          x += gap / 2;
-          ::MoveWindow(button, x, y, buttonWidth, height, FALSE);
-          x += buttonWidth;
+          x += m.Gap / 2;
+          ::MoveWindow(button, x, y, m.ToolWidth, height, FALSE);
+          x += m.ToolWidth;
         }
       }
-      y += height + rowGap;
+      y += height + m.RowGap;
     }
   }
+  return {pageWidth, contentHeight + 2 * m.Margin - m.RowGap};
+}
+
+void TFMain2Win::TImpl::Layout(const RECT* suggested) {
+  const auto s = [this](int pixels) { return Scaled(pixels, FDpi); };
+  const TTextMeter text(FDialog, FFont);
+  const TMetrics m = Measure(text);
+  const SIZE page = LayOutPages(text, m);
 
   // The top bar, the tabs around the pages and the buttons below them.
-  int x = margin;
-  int y = margin;
+  int x = m.Margin;
+  int y = m.Margin;
   int topWidth = 0;
   std::vector<const TEntry*> buttons;
   for (const auto& child : FForm.Form().Children()) {
@@ -890,46 +962,51 @@ void TFMain2Win::TImpl::Layout(const RECT* suggested) {
     if (entry == nullptr || entry->Window == FTabs) continue;
     if (dynamic_cast<const TButton*>(child.get()) != nullptr) {
       buttons.push_back(entry);
-    } else if (dynamic_cast<const TLabel*>(child.get()) != nullptr) {
-      const int width = textWidth(child->Caption());
-      ::MoveWindow(entry->Window, x, y + (fieldHeight - textHeight) / 2, width,
-                   textHeight, FALSE);
-      x += width + gap;
-    } else {
-      ::MoveWindow(entry->Window, x, y, fieldWidth, fieldHeight * 12, FALSE);
-      x += fieldWidth + gap;
+      continue;
     }
-    topWidth = x - gap - margin;
+    if (dynamic_cast<const TLabel*>(child.get()) != nullptr) {
+      const int width = text.Width(child->Caption());
+      ::MoveWindow(entry->Window, x, y + (m.FieldHeight - m.TextHeight) / 2,
+                   width, m.TextHeight, FALSE);
+      x += width + m.Gap;
+    } else {
+      ::MoveWindow(entry->Window, x, y, m.FieldWidth, m.FieldHeight * 12,
+                   FALSE);
+      x += m.FieldWidth + m.Gap;
+    }
+    topWidth = x - m.Gap - m.Margin;
   }
-  y += fieldHeight + s(8);
-  RECT tabs{0, 0, pageWidth, pageHeight};
+  y += m.FieldHeight + s(8);
+  RECT tabs{0, 0, page.cx, page.cy};
   ::SendMessageW(FTabs, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&tabs));
   const int tabsWidth = static_cast<int>(tabs.right - tabs.left);
   const int tabsHeight = static_cast<int>(tabs.bottom - tabs.top);
-  ::MoveWindow(FTabs, margin, y, tabsWidth, tabsHeight, FALSE);
+  ::MoveWindow(FTabs, m.Margin, y, tabsWidth, tabsHeight, FALSE);
   RECT display{0, 0, tabsWidth, tabsHeight};
   ::SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE,
                  reinterpret_cast<LPARAM>(&display));
-  for (const HWND page : FPages) {
-    ::MoveWindow(page, display.left, display.top, display.right - display.left,
-                 display.bottom - display.top, FALSE);
+  for (const HWND pageWindow : FPages) {
+    ::MoveWindow(pageWindow, display.left, display.top,
+                 display.right - display.left, display.bottom - display.top,
+                 FALSE);
   }
   y += tabsHeight + s(8);
 
-  const int clientWidth = 2 * margin + std::max(tabsWidth, topWidth);
-  const int buttonHeight = fieldHeight + s(2);
-  x = clientWidth - margin;
+  const int clientWidth = 2 * m.Margin + std::max(tabsWidth, topWidth);
+  const int buttonHeight = m.FieldHeight + s(2);
+  x = clientWidth - m.Margin;
   for (auto at = buttons.rbegin(); at != buttons.rend(); ++at) {
     const int width =
-        std::max(s(88), textWidth((*at)->Control->Caption()) + s(24));
+        std::max(s(88), text.Width((*at)->Control->Caption()) + s(24));
     x -= width;
     ::MoveWindow((*at)->Window, x, y, width, buttonHeight, FALSE);
-    x -= gap;
+    x -= m.Gap;
   }
-  const int clientHeight = y + buttonHeight + margin;
-  ::SelectObject(dc, oldFont);
-  ::ReleaseDC(FDialog, dc);
+  Place(clientWidth, y + buttonHeight + m.Margin, suggested);
+}
 
+void TFMain2Win::TImpl::Place(int clientWidth, int clientHeight,
+                              const RECT* suggested) {
   const auto style = static_cast<DWORD>(::GetWindowLongW(FDialog, GWL_STYLE));
   const auto exStyle =
       static_cast<DWORD>(::GetWindowLongW(FDialog, GWL_EXSTYLE));

@@ -424,6 +424,8 @@ TEST_F(NativeEditor, FolderButtonOpensTheShellBrowserOwnedByTheDialog) {
     ::SendMessageW(Window("sbSelectDir"), BM_CLICK, 0, 0);
     EXPECT_EQ(heading, L"Wyb\u00f3r katalogu");
     EXPECT_EQ(browserOwner, owner);
+    FDialog->ProcessPending();
+    EXPECT_EQ(::GetFocus(), Window("eDir"));
     EXPECT_EQ(FForm->Controls().eDir->Text(), folder);
     EXPECT_FALSE(FForm->Modified());
   });
