@@ -17,6 +17,7 @@
 #include "gui/uMain2_win.h"
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
+#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 
 namespace bridge::gui {
