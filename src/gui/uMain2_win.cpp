@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/Uglobal.h"
+#include "gui/ShowingErrors.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 
@@ -145,14 +146,7 @@ HWND TFMain2Win::TImpl::CreateControl(TControl& control, HWND parent, int id) {
 
 template <class TAction>
 void TFMain2Win::TImpl::Forward(TAction&& action) {
-  // A window procedure cannot carry an error back through the system.
-  try {
-    std::forward<TAction>(action)();
-  } catch (const EBridgeError& error) {
-    ShowError(error.what());
-  } catch (const std::exception& error) {
-    ShowError(platform::Utf8ToCp1250(error.what()));
-  }
+  ShowingErrors(std::forward<TAction>(action));
 }
 
 TFMain2Win::TImpl::TEntry* TFMain2Win::TImpl::EntryOf(HWND window) {

@@ -17,6 +17,7 @@
 
 #include "app/Uglobal.h"
 #include "gui/Dialogs_wx.h"
+#include "gui/ShowingErrors.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 
@@ -110,13 +111,7 @@ std::string FromWx(const wxString& text) {
 
 template <class TAction>
 void TFMain2Wx::Forward(TAction&& action) {
-  try {
-    std::forward<TAction>(action)();
-  } catch (const EBridgeError& error) {
-    ShowError(error.what());
-  } catch (const std::exception& error) {
-    ShowError(platform::Utf8ToCp1250(error.what()));
-  }
+  ShowingErrors(std::forward<TAction>(action));
 }
 
 TFMain2Wx::TFMain2Wx(TFMain2& form)
