@@ -66,11 +66,19 @@ TGuiToolkit* TGuiOnDemand::Toolkit() {
   if (FTried) return FToolkit.get();
   FTried = true;
   if (!HasDisplay()) return nullptr;
-  FModule = platform::TModule::Load(FModulePath, FLoadError);
-  if (FModule == nullptr) return nullptr;
-  const auto start =
-      reinterpret_cast<TStartGuiToolkit>(FModule->Symbol(kStartGuiToolkit));
-  if (start != nullptr) FToolkit.reset(start(FArgv0.c_str()));
+  // Why the module cannot be loaded matters to nobody but a developer: the
+  // editor names it missing, and messages stay on the console.
+  std::string reason;
+  FModule = platform::TModule::Load(FModulePath, reason);
+  const auto start = FModule == nullptr
+                         ? nullptr
+                         : reinterpret_cast<TStartGuiToolkit>(
+                               FModule->Symbol(kStartGuiToolkit));
+  if (start == nullptr) {
+    FModuleMissing = true;
+    return nullptr;
+  }
+  FToolkit.reset(start(FArgv0.c_str()));
   if (FToolkit != nullptr) FBoxes = FToolkit->MessageBoxes();
   return FToolkit.get();
 }
@@ -82,7 +90,7 @@ platform::TMessageBoxes& TGuiOnDemand::Boxes() {
 void TGuiOnDemand::ShowEditor(TFMain2& form) {
   if (Toolkit() != nullptr) {
     FToolkit->ShowEditor(form);
-  } else if (HasDisplay() && FModule == nullptr) {
+  } else if (FModuleMissing) {
     throw EBridgeError(kEditorMissing.str());
   } else {
     throw EBridgeError(kNeedsDisplay.str());

@@ -44,7 +44,8 @@ class TGuiOnDemand {
   std::string FModulePath;
   std::string FArgv0;
   bool FTried = false;
-  std::string FLoadError;
+  // A display, but no module to draw on it, or one without its entry point.
+  bool FModuleMissing = false;
   std::unique_ptr<platform::TModule> FModule;
   std::unique_ptr<TGuiToolkit> FToolkit;
   std::unique_ptr<platform::TMessageBoxes> FBoxes;

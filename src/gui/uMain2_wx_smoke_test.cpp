@@ -539,6 +539,21 @@ TEST(GuiMessageBoxes, ShowTheIconOfTheirKind) {
   EXPECT_TRUE(informationIcon);
 }
 
+TEST(ProgramOnScreen, WithoutItsModuleTheEditorSaysItIsNotThere) {
+  if (!ToolkitUp()) GTEST_SKIP() << kNoDisplay;
+  TTempDir dir;
+  testing::InstallProgram(FORBOOK_BRIDGE_EXE, dir.Str());
+  const std::string command = "cd '" + dir.Str() +
+                              "' && ./forbook-bridge RW:E KU:12 </dev/null "
+                              "2>stderr.txt";
+  const int raw = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+  // No toolkit, so the message goes where a batch job's would.
+  EXPECT_EQ(ReadBytes(dir / "stderr.txt"),
+            testing::U8(u8"Edytor parametrów nie jest dostępny w tej wersji "
+                        u8"programu\n"));
+}
+
 TEST(ProgramWithoutDisplay, EditorReportsThatItNeedsOne) {
   TTempDir dir;
   const std::string exe =
