@@ -217,13 +217,13 @@ bool TDBF::CreateTable(std::string_view path) {
   FTemporaryName = TemporaryPathOf(FFileName);
   FHandle =
       platform::TFile::Open(FTemporaryName, platform::TFile::TMode::kCreate);
-  if (!FHandle) throw EBridgeError(Message(msg::kCannotCreate.view(), path));
+  if (!FHandle) throw EBridgeError(Message(kCannotCreateFile.view(), path));
   // Creating the table replaces what was there: an older table must not stay
   // behind if this one is never completed.
   if (!platform::RemoveFile(FFileName)) {
     FHandle.reset();
     static_cast<void>(platform::RemoveFile(FTemporaryName));
-    throw EBridgeError(Message(msg::kCannotCreate.view(), path));
+    throw EBridgeError(Message(kCannotCreateFile.view(), path));
   }
   FActive = true;
   FPending.clear();

@@ -9,7 +9,6 @@ namespace bridge::dbf_messages {
 inline constexpr auto kFieldExists = Cp1250(u8"Istnieje już pole o nazwie ");
 inline constexpr auto kFieldNameTooLong = Cp1250(u8"Nazwa pola ");
 inline constexpr auto kFieldNameTooLongEnd = Cp1250(u8" jest za długa");
-inline constexpr auto kCannotCreate = Cp1250(u8"Nie można utworzyć pliku: ");
 // No blank after the colon: the path follows it directly.
 inline constexpr auto kCannotOpen = Cp1250(u8"Nie można otworzyć pliku:");
 inline constexpr auto kHeaderTooShort = Cp1250(u8"Nagłówek jest za krótki");
