@@ -44,6 +44,22 @@ constexpr TBytePair kCp852Pairs[] = {
     {0xFF, 0xFA},                                            // ˙
 };
 
+// What code page 852 gets for a Windows-1250 byte whose character it lacks:
+// the nearest plain character, so that a receipt shows a quote as a quote
+// rather than the letter that 852 keeps at that byte. The five bytes that
+// name no character in Windows-1250 become "?". Ĺ and Ď are not here: their
+// bytes pass unchanged, like any byte the pairs leave out.
+constexpr TBytePair kCp852StandIns[] = {
+    {0x80, 'E'},  {0x81, '?'},  {0x82, '\''}, {0x83, '?'},  // € - ‚ -
+    {0x84, '"'},  {0x85, '.'},  {0x86, '+'},  {0x87, '+'},  // „ … † ‡
+    {0x88, '?'},  {0x89, '%'},  {0x8B, '<'},  {0x90, '?'},  // - ‰ ‹ -
+    {0x91, '\''}, {0x92, '\''}, {0x93, '"'},  {0x94, '"'},  // ‘ ’ “ ”
+    {0x95, '*'},  {0x96, '-'},  {0x97, '-'},  {0x98, '?'},  // • – — -
+    {0x99, 'T'},  {0x9B, '>'},  {0xA6, '|'},  {0xA9, 'C'},  // ™ › ¦ ©
+    {0xAE, 'R'},  {0xB1, '+'},  {0xB5, 'u'},  {0xB6, 'P'},  // ® ± µ ¶
+    {0xB7, '.'},                                            // ·
+};
+
 // Windows-1250 and Mazovia (code page 437 with the Polish letters at their
 // Mazovia bytes).
 constexpr TBytePair kMazoviaPairs[] = {
@@ -77,6 +93,7 @@ constexpr TLetter kPolishLetters[] = {
 };
 
 static_assert(std::size(kCp852Pairs) == 97);
+static_assert(std::size(kCp852StandIns) == 29);
 static_assert(std::size(kMazoviaPairs) == 41);
 static_assert(std::size(kPolishLetters) == 18);
 
@@ -111,6 +128,15 @@ constexpr std::uint8_t LetterMazovia(const TLetter& l) { return l.Mazovia; }
 constexpr std::uint8_t LetterCp1250(const TLetter& l) { return l.Cp1250; }
 constexpr std::uint8_t LetterAscii(const TLetter& l) { return l.Ascii; }
 
+// The pairs, then a stand-in for every byte that no pair claimed.
+constexpr TByteMap Cp1250ToCp852() {
+  TByteMap map = MapOf(kCp852Pairs, PairCp1250, PairOther);
+  for (const TBytePair& standIn : kCp852StandIns) {
+    map[standIn.Cp1250] = standIn.Other;
+  }
+  return map;
+}
+
 // One map per kind from 0 to 6; the kinds above convert nothing. They are
 // filled at compile time, so a conversion is one lookup per byte.
 constexpr std::array<TByteMap, 7> kMaps = {
@@ -120,8 +146,24 @@ constexpr std::array<TByteMap, 7> kMaps = {
     MapOf(kMazoviaPairs, PairCp1250, PairOther),
     MapOf(kPolishLetters, LetterMazovia, LetterAscii),
     MapOf(kPolishLetters, LetterCp1250, LetterAscii),
-    MapOf(kCp852Pairs, PairCp1250, PairOther),
+    Cp1250ToCp852(),
 };
+
+constexpr std::array<bool, 256> StandInBytes() {
+  std::array<bool, 256> standIn{};
+  for (const TBytePair& entry : kCp852StandIns) standIn[entry.Cp1250] = true;
+  return standIn;
+}
+constexpr std::array<bool, 256> kStandInBytes = StandInBytes();
+
+// A stand-in never falls on a byte that a pair converts.
+constexpr bool StandInsAvoidPairs() {
+  for (const TBytePair& pair : kCp852Pairs) {
+    if (kStandInBytes[pair.Cp1250]) return false;
+  }
+  return true;
+}
+static_assert(StandInsAvoidPairs());
 
 }  // namespace
 
@@ -131,6 +173,10 @@ void ConvertCodePageInPlace(unsigned char kind, char* data, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
     data[i] = static_cast<char>(map[static_cast<std::uint8_t>(data[i])]);
   }
+}
+
+bool GivesStandIn(unsigned char kind, unsigned char byte) {
+  return kind == kCp1250ToCp852 && kStandInBytes[byte];
 }
 
 std::string ConvertCodePage(unsigned char kind, std::string_view text) {

@@ -4,7 +4,10 @@
 // layers apply to every value they write.
 //
 // Every conversion keeps the length of the text and leaves the bytes below
-// 0x80 alone. A byte that the chosen table does not list stays as it is.
+// 0x80 alone. A byte that the chosen table does not list stays as it is,
+// except on the way to code page 852: a Windows-1250 character that 852
+// lacks becomes a plain stand-in (typographic quotes a straight quote, the
+// euro sign "E"), since its byte would show as another letter there.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +30,10 @@ inline constexpr unsigned char kCp1250ToCp852 = 6;
 std::string ConvertCodePage(unsigned char kind, std::string_view text);
 // The same on a buffer, for record buffers converted where they lie.
 void ConvertCodePageInPlace(unsigned char kind, char* data, std::size_t size);
+
+// Whether the conversion kind writes a plain stand-in for the byte rather
+// than the same character in the other code page.
+bool GivesStandIn(unsigned char kind, unsigned char byte);
 
 // Every character with a code from 0 to 31 becomes a blank.
 std::string ControlToSpace(std::string_view text);

@@ -73,6 +73,15 @@ constexpr TPolishLetter kPolish[] = {
     {u'ź', 'z', 0xA6}, {u'ż', 'z', 0xA7},
 };
 
+// What a receipt shows in place of a character that code page 852 lacks.
+constexpr std::pair<char32_t, char> kPlainStandIns[] = {
+    {U'„', '"'},  {U'”', '"'}, {U'“', '"'}, {U'‚', '\''}, {U'‘', '\''},
+    {U'’', '\''}, {U'–', '-'}, {U'—', '-'}, {U'…', '.'},  {U'€', 'E'},
+    {U'•', '*'},  {U'·', '.'}, {U'™', 'T'}, {U'©', 'C'},  {U'®', 'R'},
+    {U'‰', '%'},  {U'‹', '<'}, {U'›', '>'}, {U'†', '+'},  {U'‡', '+'},
+    {U'¦', '|'},  {U'±', '+'}, {U'µ', 'u'}, {U'¶', 'P'},
+};
+
 // The character of a byte under one code page; 0 for a byte without one.
 using TCodePage = std::array<char32_t, 256>;
 
@@ -156,8 +165,35 @@ int CountMoved(const TMap& map, const TCodePage& from, const TCodePage& to) {
   return count;
 }
 
+// Every other byte from 0x80 that the recoding left alone gets its plain
+// stand-in, or "?" when Windows-1250 gives it no character; the letters
+// left out keep their bytes. Gives which bytes got one.
+std::array<bool, 256> AddStandIns(TMap& map, const TCodePage& from,
+                                  const TCodePage& to,
+                                  const std::vector<char32_t>& leftOut) {
+  std::array<bool, 256> standIn{};
+  for (std::size_t b = 0x80; b < 256; ++b) {
+    if (to[map[b]] == from[b] && from[b] != 0) continue;
+    if (std::find(leftOut.begin(), leftOut.end(), from[b]) != leftOut.end()) {
+      continue;
+    }
+    const auto* plain =
+        std::find_if(std::begin(kPlainStandIns), std::end(kPlainStandIns),
+                     [&](const auto& entry) { return entry.first == from[b]; });
+    if (from[b] != 0 && plain == std::end(kPlainStandIns)) {
+      ADD_FAILURE() << "no stand-in for U+" << std::hex
+                    << static_cast<std::uint32_t>(from[b]);
+      continue;
+    }
+    map[b] = static_cast<unsigned char>(from[b] == 0 ? '?' : plain->second);
+    standIn[b] = true;
+  }
+  return standIn;
+}
+
 struct TExpectations {
   std::array<TMap, 256> ByKind;
+  std::array<bool, 256> Cp852StandIns{};
   int Cp852Pairs = 0;
   int MazoviaPairs = 0;
 };
@@ -176,6 +212,7 @@ TExpectations Expected() {
   e.ByKind[5] = PlainLetters(w1250);
   e.ByKind[6] = Recoding(w1250, cp852, leftOut);
   e.Cp852Pairs = CountMoved(e.ByKind[6], w1250, cp852);
+  e.Cp852StandIns = AddStandIns(e.ByKind[6], w1250, cp852, leftOut);
   e.MazoviaPairs = CountMoved(e.ByKind[3], w1250, mazovia);
   return e;
 }
@@ -219,6 +256,21 @@ TEST(ConvertCodePageTables, EveryByteOfEveryKindFollowsItsTable) {
   }
 }
 
+TEST(ConvertCodePageTables, OnlyTheWayTo852GivesStandIns) {
+  const TExpectations e = Expected();
+  EXPECT_EQ(std::count(e.Cp852StandIns.begin(), e.Cp852StandIns.end(), true),
+            29);
+  for (int kind = 0; kind < 256; ++kind) {
+    for (int b = 0; b < 256; ++b) {
+      EXPECT_EQ(GivesStandIn(static_cast<unsigned char>(kind),
+                             static_cast<unsigned char>(b)),
+                kind == kCp1250ToCp852 &&
+                    e.Cp852StandIns[static_cast<std::size_t>(b)])
+          << "kind " << kind << ", byte " << b;
+    }
+  }
+}
+
 TEST(ConvertCodePageText, PolishTextTravelsToCp852AndBack) {
   const std::string zazolc = Cp1250(u8"Zażółć");
   EXPECT_TRUE(SameBytes(zazolc, Hex("5A 61 BF F3 B3 E6")));
@@ -228,15 +280,17 @@ TEST(ConvertCodePageText, PolishTextTravelsToCp852AndBack) {
       ConvertCodePage(kCp852ToCp1250, Hex("5A 61 BE A2 88 86")), zazolc));
 }
 
-TEST(ConvertCodePageText, LeftOutLettersAndMissingCharactersPassUnchanged) {
+TEST(ConvertCodePageText,
+     LeftOutLettersPassUnchangedAndMissingOnesBecomePlain) {
   EXPECT_TRUE(SameBytes(ConvertCodePage(kCp1250ToCp852, Cp1250(u8"ĹĎ").view()),
                         Hex("C5 CF")));
   EXPECT_TRUE(
       SameBytes(ConvertCodePage(kCp852ToCp1250, Hex("91 D2")), Hex("91 D2")));
-  // The euro sign reaches the table as the byte of Ç there, and a box
-  // drawing byte read from a table keeps its value.
-  EXPECT_TRUE(SameBytes(ConvertCodePage(kCp1250ToCp852, Hex("80")), Hex("80")));
+  // A box drawing byte read from a table keeps its value.
   EXPECT_TRUE(SameBytes(ConvertCodePage(kCp852ToCp1250, Hex("B0")), Hex("B0")));
+  EXPECT_EQ(
+      ConvertCodePage(kCp1250ToCp852, Cp1250(u8"„Żabka” – 5 € … ‘ok’").view()),
+      Hex("22 BD") + "abka\" - 5 E . 'ok'");
 }
 
 TEST(ConvertCodePageText, PolishLettersLoseTheirDiacritics) {
