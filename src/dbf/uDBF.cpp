@@ -113,6 +113,8 @@ TDBF::TDBF(char decimalSeparator) : FDecimalSeparator(decimalSeparator) {
     FWriteClean[i] = FWriteRaw[i] < 32 ? kBlank : FWriteRaw[i];
     FReadConverted[i] = readable(read[i]);
     FReadPlain[i] = readable(identity[i]);
+    FWriteStandIn[i] =
+        GivesStandIn(FWriteCodePage, static_cast<unsigned char>(i));
   }
 }
 
@@ -203,6 +205,7 @@ bool TDBF::CreateTable(std::string_view path) {
   FCurrent = -1;
   FReadOnly = false;
   FRecordCount = 0;
+  FWriteCounts = {};
   FFileName = std::string(path);
   const std::size_t fieldBytes = ComputeOffsets();
   const std::size_t headerLength =

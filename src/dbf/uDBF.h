@@ -121,6 +121,15 @@ class TDBF {
   // The field whose name matches in any case, or nullptr.
   TDBFFieldDef* FindField(std::string_view name) const;
 
+  // What writing did to the values given since the table was made: values
+  // cut to their field's width with more than blanks lost, and characters
+  // written as a plain stand-in because the table's code page lacks them.
+  struct TWriteCounts {
+    std::int64_t Cut = 0;
+    std::int64_t Replaced = 0;
+  };
+  const TWriteCounts& WriteCounts() const { return FWriteCounts; }
+
   const TListTemplate<TDBFFieldDef>& Fields() const { return FFields; }
   unsigned char WriteCodePage() const { return FWriteCodePage; }
   unsigned char ReadCodePage() const { return FReadCodePage; }
@@ -195,6 +204,9 @@ class TDBF {
   TByteMap FWriteRaw{};
   TByteMap FReadConverted{};
   TByteMap FReadPlain{};
+  // Which bytes the write conversion gives a stand-in.
+  std::array<bool, 256> FWriteStandIn{};
+  TWriteCounts FWriteCounts;
   char FDecimalSeparator;
   bool FReadOnly = false;
   bool FActive = false;

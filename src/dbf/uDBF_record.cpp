@@ -178,6 +178,9 @@ void TDBF::WriteValue(const TDBFFieldDef& field, std::string_view text,
   char* bytes = FBuffer.data() + 1 + field.Offset();
   std::memset(bytes, kBlank, length);
   const std::size_t size = std::min(length, text.size());
+  if (size < text.size() && !TrimView(text.substr(size)).empty()) {
+    ++FWriteCounts.Cut;
+  }
   char* to = placement == TPlacement::kRight && text.size() < length
                  ? bytes + (length - text.size())
                  : bytes;
@@ -188,8 +191,18 @@ void TDBF::WriteValue(const TDBFFieldDef& field, std::string_view text,
   // Each conversion maps byte to byte, so converting the bytes placed is the
   // same as converting the text and then placing it.
   const TByteMap& map = field.Clean() ? FWriteClean : FWriteRaw;
+  unsigned char seen = 0;
   for (std::size_t i = 0; i < size; ++i) {
-    to[i] = static_cast<char>(map[static_cast<unsigned char>(text[i])]);
+    const auto byte = static_cast<unsigned char>(text[i]);
+    to[i] = static_cast<char>(map[byte]);
+    seen |= byte;
+  }
+  // Only bytes from 0x80 get stand-ins, and most values have none.
+  if ((seen & 0x80) != 0) {
+    for (std::size_t i = 0; i < size; ++i) {
+      FWriteCounts.Replaced +=
+          FWriteStandIn[static_cast<unsigned char>(text[i])];
+    }
   }
 }
 

@@ -529,6 +529,45 @@ TEST(TDBFSetString, EachValueBlanksTheFieldFirst) {
             "    6");
 }
 
+// What the job journal reports of a table: values that lost more than
+// blanks to their field's width, and characters code page 852 lacks.
+TEST(TDBFWriteCounts, CountCutValuesAndStandInsOfTheBytesWritten) {
+  struct TCase {
+    std::u8string_view Text;
+    std::int64_t Cut;
+    std::int64_t Replaced;
+  };
+  const TCase cases[] = {
+      {u8"abcde", 0, 0},  {u8"abcde \r\n", 0, 0}, {u8"abcdef", 1, 0},
+      {u8"„ab”", 0, 2},   {u8"Łódź€", 0, 1},      {u8"abcd„x", 1, 1},
+      {u8"abcde„", 1, 0}, {u8"", 0, 0},
+  };
+  TTempDir dir;
+  TDBF table;
+  table.AddField("S", 'C', 5, 0);
+  table.AddField("N", 'N', 3, 0);
+  TDBF::TWriteCounts total;
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(table.CreateTable(dir / "t.dbf"));
+    EXPECT_EQ(table.WriteCounts().Cut, 0);
+    for (const TCase& c : cases) {
+      const TDBF::TWriteCounts before = table.WriteCounts();
+      TDBFRecord* record = table.NewRecord();
+      record->SetString("S", platform::Utf8ToCp1250(testing::U8(c.Text)));
+      EXPECT_EQ(table.WriteCounts().Cut - before.Cut, c.Cut)
+          << testing::U8(c.Text);
+      EXPECT_EQ(table.WriteCounts().Replaced - before.Replaced, c.Replaced)
+          << testing::U8(c.Text);
+      ASSERT_TRUE(table.AppendRecord(*record));
+    }
+    table.NewRecord()->SetInteger("N", 1234);
+    total = table.WriteCounts();
+    ASSERT_TRUE(table.Close());
+  }
+  EXPECT_EQ(total.Cut, 4);
+  EXPECT_EQ(total.Replaced, 4);
+}
+
 TEST(TDBFSetBoolean, StoresTOrF) {
   EXPECT_EQ(StoredAs('L', 1, 0, [](TDBFRecord& r) { r.SetBoolean("F", true); }),
             "T");
