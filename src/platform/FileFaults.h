@@ -24,6 +24,7 @@ enum class TFileOp {
   kRemove,
   kFlushDir,  // a directory's entries to the disk
   kLock,
+  kAppend,  // bytes added to the end of a file in one write
 };
 
 // Whether the operation changes what the disk holds. A crash between two of
@@ -39,6 +40,7 @@ constexpr bool ChangesDisk(TFileOp op) {
     case TFileOp::kRename:
     case TFileOp::kRemove:
     case TFileOp::kFlushDir:
+    case TFileOp::kAppend:
       return true;
     default:
       return false;

@@ -84,6 +84,15 @@ std::string ExtractFileName(std::string_view path) {
   return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
 }
 
+std::string ChangeFileExt(std::string_view fileName,
+                          std::string_view extension) {
+  const std::size_t dot = fileName.rfind('.');
+  const std::string_view stem = dot == std::string_view::npos || dot == 0
+                                    ? fileName
+                                    : fileName.substr(0, dot);
+  return std::string(stem) + std::string(extension);
+}
+
 // --- TReplaceOnCommit --------------------------------------------------------
 
 std::string TReplaceOnCommit::TemporaryPathOf(std::string_view target) {

@@ -57,6 +57,11 @@ bool DirectoryExists(std::string_view path);  // a directory
 [[nodiscard]] bool RenameNoReplace(std::string_view from, std::string_view to);
 // Makes the names created, renamed and removed in a directory durable.
 [[nodiscard]] bool FlushDirectory(std::string_view path);
+// Adds bytes at the end of a file, creating it when needed, with one write
+// of the system's, so that what two processes append at once never
+// interleaves. Nothing is flushed. False when the path is no file or the
+// write fails.
+[[nodiscard]] bool AppendToFile(std::string_view path, std::string_view bytes);
 
 struct TDirEntry {
   std::string Name;  // the entry's name alone
@@ -75,6 +80,10 @@ struct TDirEntry {
 // and the name after the last delimiter.
 std::string ExtractFileDir(std::string_view path);
 std::string ExtractFileName(std::string_view path);
+// A file name with its extension (from its last ".", unless that begins
+// the name) replaced by extension, which brings its own ".".
+std::string ChangeFileExt(std::string_view fileName,
+                          std::string_view extension);
 
 // The full path of the running executable.
 std::string RunningExecutablePath();
@@ -181,6 +190,10 @@ class TFileLock {
   ~TFileLock();
   TFileLock(const TFileLock&) = delete;
   TFileLock& operator=(const TFileLock&) = delete;
+  // Whether someone holds the lock at path now. The look neither creates
+  // the file nor keeps a lock; a lock that cannot be looked at counts as
+  // not held.
+  [[nodiscard]] static bool IsHeld(std::string_view path);
 
  private:
   TFileLock(std::intptr_t native, std::string path)

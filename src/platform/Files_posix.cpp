@@ -188,6 +188,21 @@ bool FlushDirectory(std::string_view path) {
   return flushed;
 }
 
+bool AppendToFile(std::string_view path, std::string_view bytes) {
+  if (path.empty() || !Allowed(TFileOp::kAppend, path)) return false;
+  // Without O_NONBLOCK a FIFO of that name would hold the process until
+  // someone read it.
+  const int fd =
+      ::open(Native(path).c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  struct stat info {};
+  const bool written = ::fstat(fd, &info) == 0 &&
+                       (info.st_mode & S_IFMT) == S_IFREG &&
+                       WriteFully(fd, bytes.data(), bytes.size());
+  return CloseDescriptor(fd) && written;
+}
+
 std::optional<std::vector<TDirEntry>> ListDirectory(std::string_view path) {
   if (!Allowed(TFileOp::kList, path)) return std::nullopt;
   std::vector<TDirEntry> entries;
@@ -326,6 +341,20 @@ TLockTry TryLock(std::string_view path) {
 }
 
 }  // namespace files_internal
+
+bool TFileLock::IsHeld(std::string_view path) {
+  if (path.empty() || !Allowed(TFileOp::kProbe, path)) return false;
+  const int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // A shared lock is refused only while a holder keeps its exclusive one;
+  // a job that tries meanwhile waits for it as for any holder.
+  int locked;
+  while ((locked = ::flock(fd, LOCK_SH | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  const bool held = locked != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
 
 // The file goes while it is still locked, so that nobody takes a lock on a
 // file that is about to disappear.

@@ -130,6 +130,23 @@ bool FlushDirectory(std::string_view path) {
   return Allowed(TFileOp::kFlushDir, path.empty() ? "." : path);
 }
 
+bool AppendToFile(std::string_view path, std::string_view bytes) {
+  if (path.empty() || !Allowed(TFileOp::kAppend, path)) return false;
+  // With only the right to append, every write goes to the end of the file
+  // at the moment it is made, whoever else appends.
+  const HANDLE handle =
+      ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool whole =
+      ::GetFileType(handle) == FILE_TYPE_DISK && bytes.size() <= kIoChunk &&
+      ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()),
+                  &written, nullptr) != 0 &&
+      written == bytes.size();
+  return ::CloseHandle(handle) != 0 && whole;
+}
+
 std::optional<std::vector<TDirEntry>> ListDirectory(std::string_view path) {
   if (!Allowed(TFileOp::kList, path)) return std::nullopt;
   std::wstring pattern = Wide(path);
@@ -301,6 +318,20 @@ TLockTry TryLock(std::string_view path) {
 }
 
 }  // namespace files_internal
+
+// The holder opened the file without sharing it, so any other opening is
+// refused while it holds it; without a holder the file is gone.
+bool TFileLock::IsHeld(std::string_view path) {
+  if (path.empty() || !Allowed(TFileOp::kProbe, path)) return false;
+  const HANDLE handle =
+      ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(handle);
+    return false;
+  }
+  return ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
 
 TFileLock::~TFileLock() { ::CloseHandle(AsHandle(FNative)); }
 
