@@ -15,13 +15,16 @@ namespace {
 
 constexpr char kDelimiter = platform::kPathDelimiter;
 
+std::string DeviceSidePath(std::string_view side) {
+  return ExcludeTrailingBackslash(ConfigFile().GetValue("KATALOG")) +
+         kDelimiter + std::string(side) + kDelimiter +
+         PadDeviceName(ConfigFile().DeviceName());
+}
+
 std::string DeviceSideDir(std::string_view side) {
-  const std::string catalog = ConfigFile().GetValue("KATALOG");
-  EnsureDir(catalog);
-  std::string path =
-      ExcludeTrailingBackslash(catalog) + kDelimiter + std::string(side);
-  EnsureDir(path);
-  path += kDelimiter + PadDeviceName(ConfigFile().DeviceName());
+  EnsureDir(ConfigFile().GetValue("KATALOG"));
+  const std::string path = DeviceSidePath(side);
+  EnsureDir(platform::ExtractFileDir(path));
   EnsureDir(path);
   return ExcludeTrailingBackslash(path);
 }
@@ -58,7 +61,9 @@ void EnsureDir(std::string_view path) {
 }
 
 std::string DownloadDir() { return DeviceSideDir("Download"); }
+std::string DownloadDirPath() { return DeviceSidePath("Download"); }
 std::string UploadDir() { return DeviceSideDir("Upload"); }
+std::string UploadDirPath() { return DeviceSidePath("Upload"); }
 std::string ImportDir() { return HostSideDir("Import"); }
 std::string ImportDirPath() { return HostSidePath("Import"); }
 std::string ExportDir() { return HostSideDir("Eksport"); }

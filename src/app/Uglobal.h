@@ -19,6 +19,9 @@ void EnsureDir(std::string_view path);
 std::string DownloadDir();
 // <KATALOG>/Upload/<device padded to 8>.
 std::string UploadDir();
+// The same two paths, without making the directories.
+std::string DownloadDirPath();
+std::string UploadDirPath();
 // <program directory>/<device>/Import.
 std::string ImportDir();
 // The same path, without making the directory.

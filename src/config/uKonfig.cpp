@@ -144,14 +144,6 @@ std::string NormalDeviceName(std::string_view deviceName) {
 
 namespace {
 
-std::string ChangeExtToCfg(std::string_view fileName) {
-  const std::size_t dot = fileName.rfind('.');
-  const std::string_view stem = dot == std::string_view::npos || dot == 0
-                                    ? fileName
-                                    : fileName.substr(0, dot);
-  return std::string(stem) + ".cfg";
-}
-
 std::unique_ptr<TConfigFile>& Slot() {
   static std::unique_ptr<TConfigFile> file;
   return file;
@@ -252,14 +244,20 @@ void WriteDefaults(std::string_view path) {
 TConfigFile::TConfigFile()
     : TConfigFile(platform::System().ExecutablePath, GetDeviceArg()) {}
 
-TConfigFile::TConfigFile(std::string_view exePath, std::string_view deviceName)
+TConfigFile::TConfigFile(std::string_view exePath, std::string_view deviceName,
+                         TAccess access)
     : FParams(std::make_unique<TRecParams>()),
       FExeDir(platform::ExtractFileDir(exePath)),
-      FCfgName(ChangeExtToCfg(platform::ExtractFileName(exePath))) {
-  Open(deviceName);
+      FCfgName(
+          platform::ChangeFileExt(platform::ExtractFileName(exePath), ".cfg")) {
+  if (access == TAccess::kInspect) {
+    Inspect(deviceName);
+  } else {
+    Open(deviceName);
+  }
 }
 
-void TConfigFile::Open(std::string_view deviceName) {
+std::string TConfigFile::BindName(std::string_view deviceName) {
   FIniFile.reset();
   const std::string name = NormalDeviceName(deviceName);
   FDeviceName = name;
@@ -267,9 +265,33 @@ void TConfigFile::Open(std::string_view deviceName) {
     throw EBridgeError(std::string(kBadDeviceName.view()) + name);
   }
   const char delimiter = platform::kPathDelimiter;
-  const std::string templatePath = FExeDir + delimiter + FCfgName;
-  const std::string deviceDir = FExeDir + delimiter + name + delimiter;
-  const std::string devicePath = deviceDir + FCfgName;
+  return FExeDir + delimiter + name + delimiter + FCfgName;
+}
+
+void TConfigFile::LoadValues(const TIniFile& file) {
+  FParams->ResetToDefaults();
+  for (std::size_t i = 0; i < FParams->Count(); ++i) {
+    TRecParam& param = *FParams->Item(i);
+    param.Value = file.ReadString(FSection, param.Key, param.Value);
+  }
+}
+
+void TConfigFile::Inspect(std::string_view deviceName) {
+  const std::string devicePath = BindName(deviceName);
+  FFileName.clear();
+  const std::string templatePath =
+      FExeDir + platform::kPathDelimiter + FCfgName;
+  // A missing file reads empty, which leaves the defaults.
+  LoadValues(
+      TIniFile(platform::FileExists(devicePath) ? devicePath : templatePath));
+}
+
+void TConfigFile::Open(std::string_view deviceName) {
+  const std::string devicePath = BindName(deviceName);
+  const std::string deviceDir =
+      platform::ExtractFileDir(devicePath) + platform::kPathDelimiter;
+  const std::string templatePath =
+      FExeDir + platform::kPathDelimiter + FCfgName;
   const auto existing = platform::ProbePath(devicePath);
   if (!existing) {
     throw EBridgeError(std::string(kReadFailed.view()) + devicePath);
@@ -292,11 +314,7 @@ void TConfigFile::Open(std::string_view deviceName) {
   }
   FFileName = devicePath;
   FIniFile = std::make_unique<TIniFile>(devicePath);
-  FParams->ResetToDefaults();
-  for (std::size_t i = 0; i < FParams->Count(); ++i) {
-    TRecParam& param = *FParams->Item(i);
-    param.Value = FIniFile->ReadString(FSection, param.Key, param.Value);
-  }
+  LoadValues(*FIniFile);
   WriteAll();
 }
 

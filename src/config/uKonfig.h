@@ -81,12 +81,19 @@ class TConfigFile {
   // The program directory and configuration file name from the running
   // executable, then Open with the device named on the command line.
   TConfigFile();
-  // The same for an executable at exePath, opening the given device.
-  TConfigFile(std::string_view exePath, std::string_view deviceName);
+  // kOpen opens the device as Open does; kInspect only looks, as Inspect.
+  enum class TAccess { kOpen, kInspect };
+  // The same for an executable at exePath and the given device.
+  TConfigFile(std::string_view exePath, std::string_view deviceName,
+              TAccess access = TAccess::kOpen);
 
   // Binds to the device's file, creating its directory and the file from the
   // template when needed, loads the values and writes all 70 back.
   void Open(std::string_view deviceName);
+  // Loads the values that the device's next job would use: its file's, the
+  // template's before its first job, or the defaults. Creates and writes
+  // nothing and binds no file. Refuses an invalid name as Open does.
+  void Inspect(std::string_view deviceName);
   // Writes every value to the open file; nothing for the empty device name
   // or when no file is bound.
   void Save();
@@ -121,6 +128,9 @@ class TConfigFile {
 
  private:
   void WriteAll();
+  // Checks and keeps the device name; gives the device's file.
+  std::string BindName(std::string_view deviceName);
+  void LoadValues(const TIniFile& file);
 
   std::unique_ptr<TIniFile> FIniFile;
   std::unique_ptr<TRecParams> FParams;
