@@ -27,13 +27,14 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-TReceiveCommit::TReceiveCommit(TTransManager& heads, TTransManager& lines)
-    : FHeadTransfer(heads), FLineTransfer(lines) {
+TReceiveCommit::TReceiveCommit(TTransManager& heads, TTransManager& lines,
+                               TJobReport* report)
+    : FHeadTransfer(heads), FLineTransfer(lines), FReport(report) {
   // The import directory is made only by a receive that writes into it.
   const auto pairOf = [](const TTransManager& transfer) {
     TPair pair;
     pair.Upload = transfer.UploadTablePath();
-    pair.Taken = pair.Upload + std::string(kTakenSuffix);
+    pair.Taken = TakenPathOf(pair.Upload);
     pair.Import =
         ImportDirPath() + platform::kPathDelimiter + transfer.TextName();
     pair.Prepared = TZendorProFile::TemporaryPathOf(pair.Import);
@@ -54,7 +55,12 @@ TReceiveCommit::~TReceiveCommit() {
   }
 }
 
+std::string TReceiveCommit::TakenPathOf(std::string_view path) {
+  return std::string(path) + std::string(kTakenSuffix);
+}
+
 void TReceiveCommit::Recover(TDateTime timestamp) {
+  FRecovering = true;
   if (IsFile(FLines.Taken)) {
     Publish();
     Archive(timestamp);
@@ -67,15 +73,26 @@ void TReceiveCommit::Recover(TDateTime timestamp) {
         !platform::FlushDirectory(FUploadDir)) {
       Raise(kCannotCreateFile.view(), FHeads.Upload);
     }
+    Recovered(TJobReport::TRecoveryStep::kRestored, FHeads.Upload);
   }
   for (const TPair* pair : {&FHeads, &FLines}) {
+    const bool there = platform::FileExists(pair->Prepared);
     if (!platform::RemoveFile(pair->Prepared)) {
       Raise(kCannotRemove.view(), pair->Prepared);
     }
+    if (there) Recovered(TJobReport::TRecoveryStep::kRemoved, pair->Prepared);
+  }
+}
+
+void TReceiveCommit::Recovered(TJobReport::TRecoveryStep step,
+                               const std::string& path) {
+  if (FRecovering && FReport != nullptr) {
+    FReport->Recovered.push_back({step, platform::ExtractFileName(path)});
   }
 }
 
 void TReceiveCommit::Run(TDateTime timestamp) {
+  FRecovering = false;
   FPreparing = true;
   // The line transfer reads what the header transfer collected.
   FHeadTransfer.Receive(TTransManager::TTextOutcome::kPrepare);
@@ -85,6 +102,14 @@ void TReceiveCommit::Run(TDateTime timestamp) {
   }
   Commit();
   Publish();
+  if (FReport != nullptr) {
+    for (const TTransManager* transfer : {&FHeadTransfer, &FLineTransfer}) {
+      FReport->Runs.push_back(
+          {transfer->TextName(), transfer->TableName(), transfer->Counts()});
+    }
+    FReport->Documents = FHeadTransfer.Counts().Written;
+    FReport->Lines = FLineTransfer.Counts().Written;
+  }
   Archive(timestamp);
 }
 
@@ -125,6 +150,7 @@ void TReceiveCommit::Publish() {
         !platform::FlushDirectory(FImportDir)) {
       Raise(kWriteFailed.view(), pair->Import);
     }
+    Recovered(TJobReport::TRecoveryStep::kPublished, pair->Import);
   }
 }
 
@@ -138,6 +164,7 @@ void TReceiveCommit::Archive(TDateTime timestamp) {
         !platform::FlushDirectory(FUploadDir)) {
       Raise(kCannotRemove.view(), pair->Taken);
     }
+    Recovered(TJobReport::TRecoveryStep::kArchived, pair->Upload);
   }
 }
 

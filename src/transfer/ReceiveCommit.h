@@ -22,16 +22,20 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/DateTime.h"
+#include "transfer/JobReport.h"
 #include "transfer/Utransmanager.h"
 
 namespace bridge {
 
 class TReceiveCommit {
  public:
-  // heads and lines are the two transfers of the job.
-  TReceiveCommit(TTransManager& heads, TTransManager& lines);
+  // heads and lines are the two transfers of the job; the report, when
+  // given, gets what was received and what was recovered.
+  TReceiveCommit(TTransManager& heads, TTransManager& lines,
+                 TJobReport* report = nullptr);
   // Removes the prepared files of a run that did not reach its commit.
   ~TReceiveCommit();
   TReceiveCommit(const TReceiveCommit&) = delete;
@@ -41,6 +45,9 @@ class TReceiveCommit {
   void Recover(TDateTime timestamp);
   // Receives both tables and hands the documents over: steps 1 to 4.
   void Run(TDateTime timestamp);
+
+  // The name under which the commit takes the uploaded table at path.
+  static std::string TakenPathOf(std::string_view path);
 
  private:
   // One uploaded table and the import file made from it.
@@ -54,9 +61,13 @@ class TReceiveCommit {
   void Commit();
   void Publish();
   void Archive(TDateTime timestamp);
+  void Recovered(TJobReport::TRecoveryStep step, const std::string& path);
 
   TTransManager& FHeadTransfer;
   TTransManager& FLineTransfer;
+  TJobReport* FReport;
+  // Whether the steps taken finish a stopped job rather than this one.
+  bool FRecovering = false;
   TPair FHeads;
   TPair FLines;
   std::string FUploadDir;

@@ -42,20 +42,28 @@ void TTransManager::Send() {
     FTable->Abandon();
     cannotCreate();
   }
+  FCounts = {};
   try {
     if (FTextFile->OpenRead(FTextPath)) {
+      FCounts.SourceFound = true;
       FTextFile->First();
       while (!FTextFile->Eof()) {
+        ++FCounts.Read;
         TZendorProRecord& textRecord = *FTextFile->CurrentRecord();
-        if (!SkipTextRecord(textRecord)) {
+        if (SkipTextRecord(textRecord)) {
+          ++FCounts.Skipped;
+        } else {
           TDBFRecord& tableRecord = *FTable->NewRecord();
           BeforeTextToDbf(textRecord);
           TextToDbf(textRecord, tableRecord);
           if (!FTable->AppendRecord(tableRecord)) cannotCreate();
+          ++FCounts.Written;
         }
         FTextFile->Next();
       }
     }
+    FCounts.Cut = FTable->WriteCounts().Cut;
+    FCounts.Replaced = FTable->WriteCounts().Replaced;
     if (!FTable->Close()) cannotCreate();
     FTextFile->Save();
   } catch (...) {
@@ -75,7 +83,9 @@ void TTransManager::Receive(TTextOutcome outcome) {
   // A device may write its numbers with the separator of the system that
   // receives them.
   FTable = std::make_unique<TDBF>(SystemDecimalSeparator());
+  FCounts = {};
   if (!FTable->Open(FTablePath)) Raise(kReadFailed.view(), FTablePath);
+  FCounts.SourceFound = true;
   AfterDbfOpen(*FTable);
   if (!FTextFile->OpenWrite(FTextPath, BackupsInForce())) {
     Raise(kWriteFailed.view(), FTextPath);
@@ -86,11 +96,15 @@ void TTransManager::Receive(TTextOutcome outcome) {
     // The header counted this record: a table that ends before it was cut
     // short while it was being read.
     if (tableRecord == nullptr) Raise(kIncomplete.view(), FTablePath);
-    if (!tableRecord->IsDeleted() && !SkipDbfRecord(*tableRecord)) {
+    ++FCounts.Read;
+    if (tableRecord->IsDeleted() || SkipDbfRecord(*tableRecord)) {
+      ++FCounts.Skipped;
+    } else {
       BeforeDbfToText(*tableRecord);
       TZendorProRecord& textRecord = FTextFile->NewRecord();
       DbfToText(textRecord, *tableRecord);
       FTextFile->Append(textRecord);
+      ++FCounts.Written;
     }
     FTable->Next();
   }

@@ -12,6 +12,7 @@
 #include "dbf/uDBF.h"
 #include "platform/DateTime.h"
 #include "textfile/uZendorTextFileDef.h"
+#include "transfer/JobReport.h"
 
 namespace bridge {
 
@@ -58,6 +59,8 @@ class TTransManager {
   const std::string& TextPath() const { return FTextPath; }
   const std::string& TablePath() const { return FTablePath; }
   TDateTime Timestamp() const { return FTimestamp; }
+  // What the last run did, as far as it got.
+  const TTransferCounts& Counts() const { return FCounts; }
 
  protected:
   // Fills the new table record from the text record.
@@ -88,6 +91,7 @@ class TTransManager {
   std::string FTextPath;
   std::string FTablePath;
   TDateTime FTimestamp;
+  TTransferCounts FCounts;
 };
 
 }  // namespace bridge

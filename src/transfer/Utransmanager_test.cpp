@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "transfer/TransferTestSupport.h"
 
@@ -110,6 +111,31 @@ TEST_F(TransferRuns, SendConvertsEveryRecordNotSkippedInOrder) {
               ElementsAre("A=1", "B=3", "=0"));
   EXPECT_EQ(ReadBytes(Join(ExportDir(), "in.txt")),
             "A\t1\r\nSKIP\t2\nB\t3\r\n\r\n");  // the host file is only read
+}
+
+TEST_F(TransferRuns, CountWhatEachRunReadWroteLeftOutCutAndReplaced) {
+  Transfer().Send();
+  EXPECT_FALSE(Transfer().Counts().SourceFound);
+  // A code of 12 characters and a quantity of 6 digits lose their ends; the
+  // typographic quotes have no byte in code page 852.
+  WriteExport("in.txt", Cp1250(u8"„A”\t1\r\nSKIP\t2\r\n"
+                               u8"ABCDEFGHIJKL\t123456\r\nA \t7\r\n")
+                            .str());
+  Transfer().Send();
+  const TTransferCounts sent = Transfer().Counts();
+  EXPECT_TRUE(sent.SourceFound);
+  EXPECT_EQ(sent.Read, 4);
+  EXPECT_EQ(sent.Written, 3);
+  EXPECT_EQ(sent.Skipped, 1);
+  EXPECT_EQ(sent.Cut, 2);
+  EXPECT_EQ(sent.Replaced, 2);
+  Release();
+  WriteUpload({"A", "SKIP", "B", "SKIP"});
+  Transfer().Receive();
+  const TTransferCounts received = Transfer().Counts();
+  EXPECT_EQ(received.Read, 4);
+  EXPECT_EQ(received.Written, 2);
+  EXPECT_EQ(received.Skipped, 2);
 }
 
 TEST_F(TransferRuns, SendLeavesNoTableForMissingEmptyOrFullySkippedFiles) {

@@ -7,10 +7,12 @@
 #include "app/Uglobal.h"
 #include "app/Umessages.h"
 #include "app/Uprogramparams.h"
+#include "config/uKonfig.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "transfer/ReceiveCommit.h"
 #include "transfer/Utransdokumenty.h"
 #include "transfer/Utransgrupy.h"
@@ -31,31 +33,55 @@ constexpr auto kPendingImports = Cp1250(
 constexpr const char* kSendTables[] = {"klient.dbf", "towar.dbf", "dok_kre.dbf",
                                        "kredyt.dbf", "info.dbf",  "asort.dbf",
                                        "prod.dbf"};
+// The document tables a device uploads, per layout: headers, then lines.
+struct TDocumentTables {
+  const char* Heads;
+  const char* Lines;
+};
+constexpr TDocumentTables kOlderLayoutTables = {"dokument.dbf", "poz_dok.dbf"};
+constexpr TDocumentTables kNewerLayoutTables = {"dok_nagl.dbf", "dok_poz.dbf"};
+// What a receive writes for the host.
+constexpr const char* kHeadText = "dok.txt";
+constexpr const char* kLineText = "poz.txt";
 
 // A table a stopped send job was writing stays under its temporary name.
-void RemoveAbandonedTables() {
+void RemoveAbandonedTables(TJobReport* report) {
   const std::string directory = DownloadDir();
   for (const char* table : kSendTables) {
     const std::string path =
         TDBF::TemporaryPathOf(directory + platform::kPathDelimiter + table);
+    const bool there = platform::FileExists(path);
     if (!platform::RemoveFile(path)) {
       throw EBridgeError(std::string(kCannotRemove.view()) + path);
     }
+    if (there && report != nullptr) {
+      report->Recovered.push_back({TJobReport::TRecoveryStep::kRemoved,
+                                   platform::ExtractFileName(path)});
+    }
+  }
+}
+
+void Send(TTransManager& transfer, TJobReport* report) {
+  transfer.Send();
+  if (report != nullptr) {
+    report->Runs.push_back(
+        {transfer.TableName(), transfer.TextName(), transfer.Counts()});
   }
 }
 
 }  // namespace
 
-void ReceiveJob() {
+void ReceiveJob(TJobReport* report) {
   CheckLayout();
   const TDateTime timestamp = platform::System().Now();
-  const bool newLayout = NewLayoutInForce();
-  auto heads = std::make_unique<TTransDocHead>(
-      timestamp, "dok.txt", newLayout ? "dok_nagl.dbf" : "dokument.dbf");
-  auto lines = std::make_unique<TTransDocPos>(
-      *heads, timestamp, "poz.txt", newLayout ? "dok_poz.dbf" : "poz_dok.dbf");
+  const TDocumentTables& tables =
+      NewLayoutInForce() ? kNewerLayoutTables : kOlderLayoutTables;
+  auto heads =
+      std::make_unique<TTransDocHead>(timestamp, kHeadText, tables.Heads);
+  auto lines = std::make_unique<TTransDocPos>(*heads, timestamp, kLineText,
+                                              tables.Lines);
   {
-    TReceiveCommit receive(*heads, *lines);
+    TReceiveCommit receive(*heads, *lines, report);
     receive.Recover(timestamp);
     if (heads->UploadTableExists() && lines->UploadTableExists()) {
       if (heads->ImportTextPending() || lines->ImportTextPending()) {
@@ -68,7 +94,7 @@ void ReceiveJob() {
   heads.reset();
 }
 
-void SendJob() {
+void SendJob(TJobReport* report) {
   CheckLayout();
   const TDateTime timestamp = platform::System().Now();
   auto contractors = std::make_unique<TTransKontrah>(
@@ -90,7 +116,7 @@ void SendJob() {
   auto productGroups = std::make_unique<TTransGrupy>(
       timestamp, "grkart2.txt", "prod.dbf", TTransGrupy::kGroupList2);
 
-  RemoveAbandonedTables();
+  RemoveAbandonedTables(report);
   // Every old table goes before the first new one is written, so a job that
   // fails half-way never leaves an old table beside the new ones. A table
   // that stays would pass for today's: the job stops, after trying every
@@ -110,12 +136,11 @@ void SendJob() {
     throw EBridgeError(std::string(kCannotCreateFile.view()) + kept);
   }
 
-  contractors->Send();
-  settlements->Send();
-  productGroups->Send();
-  assortmentGroups->Send();
-  goods->Send();
-  information->Send();
+  for (TTransManager* transfer : std::initializer_list<TTransManager*>{
+           contractors.get(), settlements.get(), productGroups.get(),
+           assortmentGroups.get(), goods.get(), information.get()}) {
+    Send(*transfer, report);
+  }
 
   settlements.reset();
   productGroups.reset();
@@ -123,6 +148,47 @@ void SendJob() {
   information.reset();
   goods.reset();
   contractors.reset();
+}
+
+std::vector<TPendingFile> FindPendingWork() {
+  std::vector<TPendingFile> found;
+  const auto look = [&found](TPendingKind kind, const std::string& path) {
+    const auto what = platform::ProbePath(path);
+    if (!what) {
+      found.push_back({TPendingKind::kUnknown, path});
+    } else if (*what == platform::TPathKind::kFile) {
+      // An empty import file is the next receive's to replace.
+      const auto size = platform::FileSize(path);
+      if (kind != TPendingKind::kUncollected || !size || *size > 0) {
+        found.push_back({kind, path});
+      }
+    }
+  };
+  const auto in = [](const std::string& directory, const char* name) {
+    return directory + platform::kPathDelimiter + name;
+  };
+  const std::string import = ImportDirPath();
+  for (const char* text : {kHeadText, kLineText}) {
+    look(TPendingKind::kUncollected, in(import, text));
+    look(TPendingKind::kPrepared,
+         TZendorProFile::TemporaryPathOf(in(import, text)));
+  }
+  // Without a data directory the device has no side to look at.
+  if (Trim(ConfigFile().GetValue("KATALOG")).empty()) return found;
+  const std::string upload = UploadDirPath();
+  for (const TDocumentTables& layout :
+       {kOlderLayoutTables, kNewerLayoutTables}) {
+    for (const char* table : {layout.Heads, layout.Lines}) {
+      look(TPendingKind::kUploaded, in(upload, table));
+      look(TPendingKind::kTaken,
+           TReceiveCommit::TakenPathOf(in(upload, table)));
+    }
+  }
+  const std::string download = DownloadDirPath();
+  for (const char* table : kSendTables) {
+    look(TPendingKind::kPrepared, TDBF::TemporaryPathOf(in(download, table)));
+  }
+  return found;
 }
 
 }  // namespace bridge

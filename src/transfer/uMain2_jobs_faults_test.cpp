@@ -26,7 +26,34 @@ using TFiles = std::map<std::string, std::string>;
 
 enum class TJob { kSend, kReceive };
 
-void RunJob(TJob job) { job == TJob::kSend ? SendJob() : ReceiveJob(); }
+void RunJob(TJob job, TJobReport* report = nullptr) {
+  job == TJob::kSend ? SendJob(report) : ReceiveJob(report);
+}
+
+// Each file a stopped job left, as a look at the device finds it, is named
+// once in what the next job reports it finished or undid: a prepared file
+// as removed or, without ".tmp", as published; a taken upload, without its
+// mark, as archived or restored.
+void ExpectEachLeftFileReported(const std::vector<TPendingFile>& left,
+                                const TJobReport& report) {
+  std::vector<std::string> expected;
+  for (const TPendingFile& file : left) {
+    if (file.Kind != TPendingKind::kPrepared &&
+        file.Kind != TPendingKind::kTaken) {
+      continue;
+    }
+    expected.push_back(platform::ExtractFileName(file.Path));
+  }
+  std::vector<std::string> reported;
+  for (const TJobReport::TRecovery& step : report.Recovered) {
+    const char* mark =
+        step.Step == TJobReport::TRecoveryStep::kPublished ? ".tmp"
+        : step.Step == TJobReport::TRecoveryStep::kRemoved ? ""
+                                                           : ".odebrany";
+    reported.push_back(step.Name + mark);
+  }
+  EXPECT_THAT(reported, ::testing::UnorderedElementsAreArray(expected));
+}
 
 // What the host took: it imports dok.txt together with poz.txt as soon as it
 // sees dok.txt, and deletes both.
@@ -88,7 +115,10 @@ TReference ReferenceOf(TJob job, int layout) {
 void ExpectRecovered(TDevice& device, TJob job, const TReference& reference,
                      THostImports imports = {}) {
   HostImports(device, imports);
-  ASSERT_NO_THROW(RunJob(job));
+  const std::vector<TPendingFile> left = FindPendingWork();
+  TJobReport report;
+  ASSERT_NO_THROW(RunJob(job, &report));
+  ExpectEachLeftFileReported(left, report);
   if (job == TJob::kSend) {
     EXPECT_EQ(FilesIn(DownloadDir()), reference.Tables);
     return;
