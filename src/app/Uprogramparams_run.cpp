@@ -1,9 +1,12 @@
 #include "app/Uprogramparams_run.h"
 
+#include <chrono>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "app/DeviceStatus.h"
+#include "app/JobJournal.h"
 #include "app/Uglobal.h"
 #include "app/Umessages.h"
 #include "app/Uprogramparams.h"
@@ -19,22 +22,35 @@
 namespace bridge {
 namespace {
 
-// Runs a step of the program; an error that ends it is shown (an empty
-// message silently) and gives status 1. A failure outside the program's own
-// errors (out of memory, say) ends the run the same way, never as a crash.
+struct TOutcome {
+  int Status = 0;
+  std::string Message;
+};
+
+// Runs a step of the program. An error that ends it gives status 1 and its
+// message; a failure outside the program's own errors (out of memory, say)
+// ends the run the same way, never as a crash.
 template <typename TStep>
-int Guarded(TStep step) {
-  std::string message;
+TOutcome Attempt(TStep step) {
   try {
     step();
-    return 0;
+    return {};
   } catch (const EBridgeError& error) {
-    message = error.what();
+    return {1, error.what()};
   } catch (const std::exception& error) {
-    message = platform::Utf8ToCp1250(error.what());
+    return {1, platform::Utf8ToCp1250(error.what())};
   }
-  if (!message.empty()) ShowError(message);
-  return 1;
+}
+
+// Shows the error that ended a run, an empty message silently.
+int Shown(const TOutcome& outcome) {
+  if (!outcome.Message.empty()) ShowError(outcome.Message);
+  return outcome.Status;
+}
+
+template <typename TStep>
+int Guarded(TStep step) {
+  return Shown(Attempt(step));
 }
 
 constexpr auto kUsage = Cp1250(
@@ -54,6 +70,10 @@ constexpr auto kUsage = Cp1250(
     u8"katalogu Import\n"
     u8"  forbook-bridge [RW:E KU:<urządzenie>]  edytor parametrów "
     u8"urządzenia (wymaga ekranu)\n"
+    u8"  forbook-bridge --status KU:<urządzenie>  stan urządzenia: ostatnie "
+    u8"zadania i to,\n"
+    u8"                                       co czeka na odbiór (także "
+    u8"--stan)\n"
     u8"  forbook-bridge --help | -h | /?      ten opis\n"
     u8"  forbook-bridge --version             wersja programu\n"
     u8"\n"
@@ -80,22 +100,85 @@ bool AnswersAQuestion(const std::vector<std::string>& arguments) {
   return false;
 }
 
+bool AsksForStatus(const std::vector<std::string>& arguments) {
+  return !arguments.empty() &&
+         (arguments.front() == "--status" || arguments.front() == "--stan");
+}
+
+// Looks at the device without its lock: a job that runs meanwhile is part
+// of what the status shows.
+void ShowDeviceStatus() {
+  SetConfigFile(std::make_unique<TConfigFile>(platform::System().ExecutablePath,
+                                              GetDeviceArg(),
+                                              TConfigFile::TAccess::kInspect));
+  platform::PrintText(DeviceStatusText());
+}
+
 bool IsJobMode(std::string_view mode) {
   return mode == "O" || mode == "W" || mode == "I";
 }
 
+// Leaves the job's line in its device's journal, measured from its start.
+class TJobRecorder {
+ public:
+  explicit TJobRecorder(std::string mode)
+      : FStarted(std::chrono::steady_clock::now()) {
+    FRecord.Started = platform::System().Now();
+    FRecord.Mode = std::move(mode);
+    FRecord.Device = NormalDeviceName(GetDeviceArg());
+  }
+  TJobReport& Report() { return FRecord.Report; }
+  void Record(const TOutcome& outcome, TJournalRotation rotation) {
+    // A name no directory may have has no journal either.
+    if (!IsValidDeviceName(FRecord.Device)) return;
+    FRecord.Seconds = std::chrono::duration<double>(
+                          std::chrono::steady_clock::now() - FStarted)
+                          .count();
+    FRecord.Status = outcome.Status;
+    FRecord.Message = outcome.Message;
+    AppendToJournal(
+        JournalPath(platform::System().ExecutablePath, FRecord.Device),
+        JournalLine(FRecord), rotation);
+  }
+
+ private:
+  std::chrono::steady_clock::time_point FStarted;
+  TJournalRecord FRecord;
+};
+
+// One job: its device locked for the whole of it, its line in the journal
+// before its error, if any, is shown (a box may stay open a long time).
+int RunJob() {
+  TJobRecorder recorder(GetExchangeMode());
+  std::unique_ptr<platform::TFileLock> lock;
+  TOutcome outcome = Attempt([&lock] {
+    lock = LockDevice(GetDeviceArg());
+    CreateConfigFile();
+    ConfigFile().RemoveAbandonedTemporaries();
+  });
+  if (outcome.Status == 0) {
+    outcome = Attempt([&recorder] { RunSelectedMode(&recorder.Report()); });
+  }
+  recorder.Record(outcome,
+                  lock ? TJournalRotation::kAllowed : TJournalRotation::kNever);
+  return Shown(outcome);
+}
+
 }  // namespace
+
+std::string DeviceLockPath(std::string_view deviceName) {
+  // Devices whose names pad alike share their exchange directories, so the
+  // lock is named by the padded name.
+  return ExcludeTrailingBackslash(
+             platform::ExtractFileDir(platform::System().ExecutablePath)) +
+         platform::kPathDelimiter + PadDeviceName(deviceName) + ".lock";
+}
 
 std::unique_ptr<platform::TFileLock> LockDevice(std::string_view deviceName) {
   const std::string name = NormalDeviceName(deviceName);
   // A name that is no directory name is refused by the configuration.
   if (!IsValidDeviceName(name)) return nullptr;
-  // Devices whose names pad alike share their exchange directories, so the
-  // lock is named by the padded name.
-  const std::string path =
-      ExcludeTrailingBackslash(
-          platform::ExtractFileDir(platform::System().ExecutablePath)) +
-      platform::kPathDelimiter + PadDeviceName(name) + ".lock";
+  const std::string path = DeviceLockPath(name);
   platform::TFileLock::TResult result{};
   auto lock =
       platform::TFileLock::Acquire(path, platform::System().LockWait, result);
@@ -106,12 +189,12 @@ std::unique_ptr<platform::TFileLock> LockDevice(std::string_view deviceName) {
   return lock;
 }
 
-void RunSelectedMode() {
+void RunSelectedMode(TJobReport* report) {
   const std::string mode = GetExchangeMode();
   if (mode == "O") {
-    ReceiveJob();
+    ReceiveJob(report);
   } else if (mode == "W" || mode == "I") {
-    SendJob();
+    SendJob(report);
   } else {
     ShowEditor();
   }
@@ -122,19 +205,18 @@ int RunProgram() {
 }
 
 int StartProgram() {
-  if (AnswersAQuestion(platform::System().Arguments)) return 0;
+  const std::vector<std::string>& arguments = platform::System().Arguments;
+  if (AnswersAQuestion(arguments)) return 0;
+  if (AsksForStatus(arguments)) return Guarded([] { ShowDeviceStatus(); });
   // One job of a device at a time: its configuration is read, created or
   // written back, and its exchange directories used, under the device's
   // lock. The editor holds it only while it reads its start-up device.
-  std::unique_ptr<platform::TFileLock> lock;
-  const bool job = IsJobMode(GetExchangeMode());
-  const int status = Guarded([&lock, job] {
-    lock = LockDevice(GetDeviceArg());
+  if (IsJobMode(GetExchangeMode())) return RunJob();
+  const int status = Guarded([] {
+    const auto lock = LockDevice(GetDeviceArg());
     CreateConfigFile();
-    if (job) ConfigFile().RemoveAbandonedTemporaries();
   });
   if (status != 0) return status;
-  if (!job) lock.reset();
   return RunProgram();
 }
 

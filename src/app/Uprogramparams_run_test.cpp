@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "app/JobJournal.h"
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
 #include "testing/ConfigTestSupport.h"
@@ -160,9 +161,18 @@ TEST_F(WholeProgram, AnInvalidLayoutStopsTheJobBeforeAnyDirectoryIsMade) {
     EXPECT_EQ(result.Status, 1);
     EXPECT_EQ(result.Stderr,
               testing::ConsoleText(u8"Niepoprawny parametr \"WERSJA\"\n"));
-    EXPECT_THAT(ListNames(FDir / "3"), ElementsAre("forbook-bridge.cfg"));
+    EXPECT_THAT(ListNames(FDir / "3"),
+                ElementsAre("forbook-bridge.cfg", "forbook-bridge.log"));
     EXPECT_THAT(ListNames(FDir.Str()),
                 UnorderedElementsAre("3", FName, "forbook-bridge.cfg"));
+  }
+  // Each failed job left its line, with its message.
+  const std::vector<TJournalEntry> entries =
+      ReadJournal(FDir / "3/forbook-bridge.log");
+  ASSERT_EQ(entries.size(), 2u);
+  for (const TJournalEntry& entry : entries) {
+    EXPECT_EQ(entry.Value("status"), "1");
+    EXPECT_EQ(entry.Value("message"), "Niepoprawny parametr \"WERSJA\"");
   }
 }
 
@@ -220,6 +230,16 @@ TEST_F(OverlappingJobs,
   ASSERT_EQ(RunExecutable(FExe, {"RW:W", "KU:12"}).Status, 0);
   EXPECT_EQ(together.size(), 6u);
   EXPECT_EQ(together, testing::FilesIn(tables));
+  // One whole line per job in the journal, however they overlapped.
+  const std::vector<TJournalEntry> journal =
+      ReadJournal(FDir / "12/forbook-bridge.log");
+  const std::string raw = ReadBytes(FDir / "12/forbook-bridge.log");
+  EXPECT_EQ(std::count(raw.begin(), raw.end(), '\n'), 5);
+  ASSERT_EQ(journal.size(), 5u);
+  for (const TJournalEntry& entry : journal) {
+    EXPECT_EQ(entry.Value("status"), "0");
+    EXPECT_EQ(entry.Value("klient.dbf"), journal.back().Value("klient.dbf"));
+  }
   ASSERT_EQ(RunExecutable(FExe, {"RW:E", "KU:13"}).Status, 1);  // no display
   EXPECT_EQ(ReadBytes(FDir / "12/forbook-bridge.cfg"),
             ReadBytes(FDir / "13/forbook-bridge.cfg"));
