@@ -56,28 +56,27 @@ std::string_view StepName(TJobReport::TRecoveryStep step) {
   return "";
 }
 
+// The part of text before the first delimiter, which text then leaves
+// behind with the delimiter.
+std::string_view TakePart(std::string_view& text, char delimiter) {
+  const std::size_t at = std::min(text.find(delimiter), text.size());
+  const std::string_view part = text.substr(0, at);
+  text.remove_prefix(std::min(at + 1, text.size()));
+  return part;
+}
+
 void ParseLines(std::string_view text, std::vector<TJournalEntry>& entries) {
   while (!text.empty()) {
-    const std::size_t end = std::min(text.find('\n'), text.size());
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(std::min(end + 1, text.size()));
+    std::string_view line = TakePart(text, '\n');
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     TJournalEntry entry;
-    bool first = true;
-    while (!line.empty() || first) {
-      const std::size_t tab = std::min(line.find('\t'), line.size());
-      const std::string_view field = line.substr(0, tab);
-      line.remove_prefix(std::min(tab + 1, line.size()));
-      if (first) {
-        entry.When = std::string(field);
-        first = false;
-        continue;
-      }
-      const std::size_t equals = field.find('=');
-      if (equals == std::string_view::npos) continue;
-      entry.Fields.emplace_back(field.substr(0, equals),
-                                field.substr(equals + 1));
+    entry.When = std::string(TakePart(line, '\t'));
+    while (!line.empty()) {
+      std::string_view value = TakePart(line, '\t');
+      const std::string_view key = TakePart(value, '=');
+      entry.Fields.emplace_back(key, value);
     }
+    // A line cut short by a full disk, or none of a job's at all.
     if (entry.Has("mode") && entry.Has("status")) {
       entries.push_back(std::move(entry));
     }

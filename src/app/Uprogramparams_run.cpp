@@ -128,17 +128,23 @@ class TJobRecorder {
     FRecord.Device = NormalDeviceName(GetDeviceArg());
   }
   TJobReport& Report() { return FRecord.Report; }
-  void Record(const TOutcome& outcome, TJournalRotation rotation) {
+  // Never raises: the job's outcome is known already, and the journal
+  // only tells it.
+  void Record(const TOutcome& outcome, TJournalRotation rotation) noexcept {
     // A name no directory may have has no journal either.
     if (!IsValidDeviceName(FRecord.Device)) return;
     FRecord.Seconds = std::chrono::duration<double>(
                           std::chrono::steady_clock::now() - FStarted)
                           .count();
     FRecord.Status = outcome.Status;
-    FRecord.Message = outcome.Message;
-    AppendToJournal(
-        JournalPath(platform::System().ExecutablePath, FRecord.Device),
-        JournalLine(FRecord), rotation);
+    try {
+      FRecord.Message = outcome.Message;
+      AppendToJournal(
+          JournalPath(platform::System().ExecutablePath, FRecord.Device),
+          JournalLine(FRecord), rotation);
+    } catch (const std::exception&) {
+      // Out of memory for a line of text: the job goes without one.
+    }
   }
 
  private:
