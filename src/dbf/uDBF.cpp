@@ -107,14 +107,17 @@ TDBF::TDBF(char decimalSeparator) : FDecimalSeparator(decimalSeparator) {
     if (c == '\t' || c == '\n') return kCaret;
     return c < 32 ? kBlank : c;
   };
-  FWriteRaw = converted(FWriteCodePage);
+  const TByteMap written = converted(FWriteCodePage);
   const TByteMap read = converted(FReadCodePage);
   for (std::size_t i = 0; i < identity.size(); ++i) {
-    FWriteClean[i] = FWriteRaw[i] < 32 ? kBlank : FWriteRaw[i];
+    const auto standIn = static_cast<std::uint16_t>(
+        GivesStandIn(FWriteCodePage, static_cast<unsigned char>(i))
+        << kStandInShift);
+    FWriteRaw[i] = static_cast<std::uint16_t>(written[i] | standIn);
+    FWriteClean[i] = static_cast<std::uint16_t>(
+        (written[i] < 32 ? kBlank : written[i]) | standIn);
     FReadConverted[i] = readable(read[i]);
     FReadPlain[i] = readable(identity[i]);
-    FWriteStandIn[i] =
-        GivesStandIn(FWriteCodePage, static_cast<unsigned char>(i));
   }
 }
 

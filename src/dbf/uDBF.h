@@ -198,14 +198,16 @@ class TDBF {
   unsigned char FReadCodePage = kCp852ToCp1250;
   // What each stored byte becomes: written to a field that is Clean or not,
   // read with or without the code page conversion. Each is made from the
-  // conversion kinds once, so a value takes one pass over its bytes.
+  // conversion kinds once, so a value takes one pass over its bytes. A
+  // written byte carries above its low 8 bits whether it is a stand-in, so
+  // that the same pass counts them.
   using TByteMap = std::array<unsigned char, 256>;
-  TByteMap FWriteClean{};
-  TByteMap FWriteRaw{};
+  using TWriteMap = std::array<std::uint16_t, 256>;
+  static constexpr int kStandInShift = 8;
+  TWriteMap FWriteClean{};
+  TWriteMap FWriteRaw{};
   TByteMap FReadConverted{};
   TByteMap FReadPlain{};
-  // Which bytes the write conversion gives a stand-in.
-  std::array<bool, 256> FWriteStandIn{};
   TWriteCounts FWriteCounts;
   char FDecimalSeparator;
   bool FReadOnly = false;

@@ -190,20 +190,14 @@ void TDBF::WriteValue(const TDBFFieldDef& field, std::string_view text,
   }
   // Each conversion maps byte to byte, so converting the bytes placed is the
   // same as converting the text and then placing it.
-  const TByteMap& map = field.Clean() ? FWriteClean : FWriteRaw;
-  unsigned char seen = 0;
+  const TWriteMap& map = field.Clean() ? FWriteClean : FWriteRaw;
+  unsigned standIns = 0;
   for (std::size_t i = 0; i < size; ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    to[i] = static_cast<char>(map[byte]);
-    seen |= byte;
+    const std::uint16_t written = map[static_cast<unsigned char>(text[i])];
+    to[i] = static_cast<char>(written & 0xFF);
+    standIns += written >> kStandInShift;
   }
-  // Only bytes from 0x80 get stand-ins, and most values have none.
-  if ((seen & 0x80) != 0) {
-    for (std::size_t i = 0; i < size; ++i) {
-      FWriteCounts.Replaced +=
-          FWriteStandIn[static_cast<unsigned char>(text[i])];
-    }
-  }
+  FWriteCounts.Replaced += standIns;
 }
 
 std::size_t TDBF::ValueText(const TDBFFieldDef& field, TFieldText& text,
