@@ -200,9 +200,14 @@ TJobRun RunSendJob(bool failing, const TObstacle& obstacle) {
   const std::string journal = dir / "7/forbook-bridge.log";
   obstacle(journal, *faults);
   const int status = StartProgram();
-  return {status, system.Boxes().Errors,
-          !platform::DirectoryExists(journal) &&
-              ReadBytes(journal).ends_with(kLineEnd)};
+  const TJobRun run{status, system.Boxes().Errors,
+                    !platform::DirectoryExists(journal) &&
+                        ReadBytes(journal).ends_with(kLineEnd)};
+  // Windows removes no read-only file with its directory.
+  std::error_code ignored;
+  std::filesystem::permissions(journal, std::filesystem::perms::owner_all,
+                               ignored);
+  return run;
 }
 
 TEST(JournalFaults, AJournalThatCannotBeWrittenChangesNoJobsOutcome) {
@@ -210,6 +215,12 @@ TEST(JournalFaults, AJournalThatCannotBeWrittenChangesNoJobsOutcome) {
       {"a directory in its place",
        [](const std::string& journal, testing::TFaultPlan&) {
          std::filesystem::create_directories(journal);
+       }},
+      {"a read-only file",
+       [](const std::string& journal, testing::TFaultPlan&) {
+         WriteBytes(journal, "");
+         std::filesystem::permissions(journal,
+                                      std::filesystem::perms::owner_read);
        }},
       {"a disk that refuses the write",
        [](const std::string&, testing::TFaultPlan& faults) {
