@@ -127,9 +127,12 @@ class TFMain2 {
   TModalResult FModalResult = TModalResult::kNone;
 };
 
-// What the editor says in a program built without a screen for it.
+// What the editor says in a program built without a screen for it, and
+// where no display can be opened.
 inline constexpr auto kEditorMissing =
     Cp1250(u8"Edytor parametrów nie jest dostępny w tej wersji programu");
+inline constexpr auto kNeedsDisplay =
+    Cp1250(u8"Edytor parametrów wymaga ekranu graficznego");
 
 // Shows a form modally on a screen and returns when it has closed.
 using TEditorScreen = std::function<void(TFMain2& form)>;

@@ -8,16 +8,15 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
-#include <cstdlib>
 #include <utility>
 
-#include "gui/uMain2_wx.h"
+#include "gui/Text_wx.h"
 #include "platform/Cp1250.h"
 
 namespace bridge::gui {
 namespace {
 
-// The titles the boxes of the original platform library carry.
+// The titles the program's boxes have always carried.
 constexpr const char* kErrorTitle = "Error";
 constexpr const char* kQuestionTitle = "Confirm";
 inline constexpr auto kInformationTitle = Cp1250(u8"Informacja");
@@ -32,14 +31,6 @@ class TBridgeApp final : public wxApp {
     return true;
   }
 };
-
-bool HasDisplay() {
-  const auto set = [](const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-  };
-  return set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
 
 // wx's own box: GTK's message dialog no longer shows the kind's icon.
 int ShowBox(std::string_view text, const wxString& title, long style) {
@@ -64,7 +55,7 @@ TFolderPicker& Picker() {
 }  // namespace
 
 bool StartToolkit(const char* argv0) {
-  if (!HasDisplay()) return false;
+  if (!platform::DisplayNamed()) return false;
   // wx keeps pointers into argv for the whole run.
   static std::string name;
   static char* argv[2] = {nullptr, nullptr};

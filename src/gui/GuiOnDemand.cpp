@@ -1,31 +1,15 @@
 #include "gui/GuiOnDemand.h"
 
-#include <cstdlib>
 #include <string_view>
 #include <utility>
 
 #include "gui/GuiModule.h"
-#include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/Module.h"
 #include "platform/System.h"
 
 namespace bridge::gui {
-namespace {
-
-inline constexpr auto kNeedsDisplay =
-    Cp1250(u8"Edytor parametrów wymaga ekranu graficznego");
-
-bool HasDisplay() {
-  const auto set = [](const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-  };
-  return set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
-
-}  // namespace
 
 // Stands in the process's place until the first box is asked for.
 class TGuiOnDemand::TBoxes final : public platform::TMessageBoxes {
@@ -65,7 +49,7 @@ TGuiOnDemand::~TGuiOnDemand() {
 TGuiToolkit* TGuiOnDemand::Toolkit() {
   if (FTried) return FToolkit.get();
   FTried = true;
-  if (!HasDisplay()) return nullptr;
+  if (!platform::DisplayNamed()) return nullptr;
   // Why the module cannot be loaded matters to nobody but a developer: the
   // editor names it missing, and messages stay on the console.
   std::string reason;

@@ -20,9 +20,6 @@
 
 namespace bridge::gui {
 
-inline constexpr auto kNeedsDisplay =
-    Cp1250(u8"Edytor parametrów wymaga ekranu graficznego");
-
 constexpr int kFirstId = 100;
 constexpr UINT_PTR kTimerId = 1;
 // Width of an ordinary edit or list, in average characters.

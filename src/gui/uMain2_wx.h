@@ -4,7 +4,6 @@
 #pragma once
 
 #include <wx/dialog.h>
-#include <wx/string.h>
 #include <wx/timer.h>
 
 #include <optional>
@@ -21,10 +20,6 @@ class wxSizer;
 namespace bridge::gui {
 
 class TDropDownList;
-
-// Windows-1250 text for the screen, and the screen's text back.
-wxString ToWx(std::string_view text);
-std::string FromWx(const wxString& text);
 
 class TFMain2Wx final : public wxDialog, public TFMain2View {
  public:

@@ -37,4 +37,8 @@ std::unique_ptr<TMessageBoxes> SystemMessageBoxes();
 // screen.
 void PrintText(std::string_view text);
 
+// Whether the process has a graphical display to open: on POSIX, DISPLAY
+// or WAYLAND_DISPLAY is set; Windows always has one.
+bool DisplayNamed();
+
 }  // namespace bridge::platform

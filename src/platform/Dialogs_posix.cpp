@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -19,6 +20,14 @@ void WriteLineToStderr(std::string_view text) {
 }
 
 }  // namespace
+
+bool DisplayNamed() {
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
 
 void TConsoleMessageBoxes::ShowError(std::string_view text) {
   WriteLineToStderr(text);

@@ -122,4 +122,6 @@ std::unique_ptr<TMessageBoxes> SystemMessageBoxes() {
 
 void PrintText(std::string_view text) { WriteText(STD_OUTPUT_HANDLE, text); }
 
+bool DisplayNamed() { return true; }
+
 }  // namespace bridge::platform
