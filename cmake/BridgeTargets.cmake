@@ -1,7 +1,6 @@
-# bridge_layer(NAME n SOURCES ... DEPENDS ... TESTS ...)
-# Builds the static library bridge_<n> with the project's warnings and, when
-# tests are on, the test binary bridge_<n>_tests linked to that layer alone,
-# so that a call up to a higher layer fails to link there.
+# bridge_layer builds the static library bridge_<n> with the project's
+# warnings and, when tests are on, its test binaries linked to that layer
+# alone, so that a call up to a higher layer fails to link there.
 set(BRIDGE_WARNINGS
     -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow
     -Wnon-virtual-dtor -Woverloaded-virtual)
@@ -21,8 +20,32 @@ function(bridge_warnings)
   endforeach()
 endfunction()
 
+# bridge_tests(layer binary label sources...): one test binary of a layer,
+# linked to that layer alone and to the caller's L_TEST_DEPENDS, its tests
+# labelled with their kind so that ctest -L picks them: unit, interop (files
+# checked against other tools) or whole-program (the built program run as
+# the host runs it).
+function(bridge_tests layer binary label)
+  add_executable(${binary} ${ARGN})
+  bridge_warnings(${binary})
+  target_link_libraries(${binary} PRIVATE ${layer} bridge_testing
+                        ${L_TEST_DEPENDS} GTest::gmock GTest::gtest_main)
+  if(CMAKE_CROSSCOMPILING)
+    # Listing the tests would start every binary under the emulator at
+    # build time; each binary is one test instead.
+    add_test(NAME ${binary} COMMAND ${binary})
+    set_tests_properties(${binary} PROPERTIES LABELS ${label})
+  else()
+    gtest_discover_tests(${binary} DISCOVERY_TIMEOUT 60
+                         PROPERTIES LABELS ${label})
+  endif()
+endfunction()
+
+# bridge_layer(NAME n SOURCES ... DEPENDS ... TESTS ... INTEROP_TESTS ...
+#              PROGRAM_TESTS ... TEST_DEPENDS ...)
 function(bridge_layer)
-  cmake_parse_arguments(L "" "NAME" "SOURCES;DEPENDS;TESTS;TEST_DEPENDS" ${ARGN})
+  cmake_parse_arguments(L "" "NAME"
+    "SOURCES;DEPENDS;TESTS;INTEROP_TESTS;PROGRAM_TESTS;TEST_DEPENDS" ${ARGN})
   set(target bridge_${L_NAME})
   add_library(${target} STATIC ${L_SOURCES})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
@@ -33,28 +56,17 @@ function(bridge_layer)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE
                                WIN32_LEAN_AND_MEAN NOMINMAX)
   endif()
-  if(BRIDGE_TESTS AND L_TESTS)
-    add_executable(${target}_tests ${L_TESTS})
-    bridge_warnings(${target}_tests)
-    target_link_libraries(${target}_tests PRIVATE ${target} bridge_testing
-                          ${L_TEST_DEPENDS} GTest::gmock GTest::gtest_main)
-    if(CMAKE_CROSSCOMPILING)
-      # Listing the tests would start every binary under the emulator at
-      # build time; each binary is one test instead.
-      add_test(NAME ${target}_tests COMMAND ${target}_tests)
-      set_tests_properties(${target}_tests PROPERTIES LABELS unit)
-    else()
-      # ctest -L picks a kind: tests that run the built program, tests that
-      # check files against other tools, and the rest.
-      set(program_tests "WholeProgram.*:OverlappingJobs.*:DeviceLock.*")
-      set(interop_tests "*Interop*")
-      gtest_discover_tests(${target}_tests DISCOVERY_TIMEOUT 60
-        TEST_FILTER "${program_tests}" PROPERTIES LABELS whole-program)
-      gtest_discover_tests(${target}_tests DISCOVERY_TIMEOUT 60
-        TEST_FILTER "${interop_tests}" PROPERTIES LABELS interop)
-      gtest_discover_tests(${target}_tests DISCOVERY_TIMEOUT 60
-        TEST_FILTER "-${program_tests}:${interop_tests}"
-        PROPERTIES LABELS unit)
-    endif()
+  if(NOT BRIDGE_TESTS)
+    return()
+  endif()
+  if(L_TESTS)
+    bridge_tests(${target} ${target}_tests unit ${L_TESTS})
+  endif()
+  if(L_INTEROP_TESTS)
+    bridge_tests(${target} ${target}_interop_tests interop ${L_INTEROP_TESTS})
+  endif()
+  if(L_PROGRAM_TESTS)
+    bridge_tests(${target} ${target}_program_tests whole-program
+                 ${L_PROGRAM_TESTS})
   endif()
 endfunction()

@@ -16,7 +16,6 @@ namespace bridge::testing {
 namespace {
 
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 
 std::string Cp(std::u8string_view text) {
   return platform::Utf8ToCp1250(std::string(text.begin(), text.end()));
@@ -151,27 +150,6 @@ TEST_F(DeviceStatusTest, TellsTheLastJobsFromTheJournalAndItsOlderPart) {
               HasSubstr(Cp(u8"Ostatnia wysyłka: 2026-12-01 09:00:00, "
                            u8"zakończona pomyślnie (tabele: 2, rekordy: 35, "
                            u8"0.250 s)\n")));
-}
-
-TEST(DeviceStatusOfTheProgram, AnswersWithoutTouchingAnything) {
-  TTempDir dir;
-  const std::string exe = InstallProgram(FORBOOK_BRIDGE_EXE, dir.Str());
-  for (const char* question : {"--status", "--stan"}) {
-    const auto result = RunExecutable(exe, {question, "KU:12"});
-    EXPECT_EQ(result.Status, 0);
-    EXPECT_THAT(result.Stdout,
-                ::testing::StartsWith(ConsoleText(u8"Urządzenie: 12\n")));
-    EXPECT_THAT(
-        result.Stdout,
-        HasSubstr(ConsoleText(u8"Ostatnia wysyłka: brak w dzienniku\n")));
-    EXPECT_THAT(result.Stderr, IsEmpty());
-  }
-  const auto refused = RunExecutable(exe, {"--status", "KU:a/b"});
-  EXPECT_EQ(refused.Status, 1);
-  EXPECT_EQ(refused.Stderr,
-            ConsoleText(u8"Niepoprawna nazwa urządzenia: A/B\n"));
-  EXPECT_THAT(ListNames(dir.Str()),
-              ::testing::ElementsAre(platform::ExtractFileName(exe)));
 }
 
 }  // namespace

@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
-#include <regex>
 
 #include "app/Uprogramparams_run.h"
 #include "platform/Cp1250.h"
@@ -20,10 +17,7 @@
 namespace bridge {
 namespace {
 
-using ::testing::ElementsAre;
-using testing::InstallProgram;
 using testing::ReadBytes;
-using testing::RunExecutable;
 using testing::TTempDir;
 using testing::WriteBytes;
 
@@ -32,117 +26,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 #else
 constexpr std::string_view kLineEnd = "\n";
 #endif
-
-std::int64_t Lines(const std::string& text) {
-  return std::count(text.begin(), text.end(), '\n');
-}
-
-std::uint32_t U32At(const std::string& bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 4; i > 0; --i) {
-    value = (value << 8) | static_cast<unsigned char>(bytes.at(at + i - 1));
-  }
-  return value;
-}
-
-// A table's header record count, and how many records carry the deletion
-// mark, read from its bytes.
-struct TTableCounts {
-  std::int64_t Records = 0;
-  std::int64_t Deleted = 0;
-};
-
-TTableCounts CountsOf(const std::string& path) {
-  const std::string bytes = ReadBytes(path);
-  TTableCounts counts;
-  counts.Records = U32At(bytes, 4);
-  const std::size_t header = U32At(bytes, 8) & 0xFFFF;
-  const std::size_t record = U32At(bytes, 10) & 0xFFFF;
-  for (std::int64_t i = 0; i < counts.Records; ++i) {
-    counts.Deleted +=
-        bytes.at(header + static_cast<std::size_t>(i) * record) == '*';
-  }
-  return counts;
-}
-
-std::string RunText(std::int64_t read, std::int64_t written,
-                    std::int64_t skipped) {
-  return "read " + std::to_string(read) + " written " +
-         std::to_string(written) + " skipped " + std::to_string(skipped);
-}
-
-// The program installed as a site installs it, device 12's host export in
-// place and the devices' data directory beside it.
-class JournalOfThePrograms : public ::testing::Test {
- protected:
-  JournalOfThePrograms() {
-    WriteBytes(FDir / "forbook-bridge.cfg",
-               "[MAIN]\r\nKATALOG=" + FData.Str() + "\r\nNR_KONTA=1\r\n");
-    std::filesystem::create_directories(FDir / "12");
-    std::filesystem::copy(FORBOOK_SOURCE_DIR "/samples/host/12/Eksport",
-                          FDir / "12/Eksport");
-  }
-  std::string Journal() { return ReadBytes(FDir / "12/forbook-bridge.log"); }
-
-  TTempDir FDir;
-  TTempDir FData;
-  std::string FExe = InstallProgram(FORBOOK_BRIDGE_EXE, FDir.Str());
-};
-
-TEST_F(JournalOfThePrograms, SampleJobsLeaveOneRecordEachCountedAsTheFiles) {
-  ASSERT_EQ(RunExecutable(FExe, {"RW:W", "KU:12"}).Status, 0);
-  const std::string upload = FData / "Upload/00000012";
-  std::filesystem::create_directories(upload);
-  for (const char* table : {"dokument.dbf", "poz_dok.dbf"}) {
-    std::filesystem::copy(
-        std::string(FORBOOK_SOURCE_DIR "/samples/device/12/Upload/") + table,
-        upload);
-  }
-  const TTableCounts heads = CountsOf(upload + "/dokument.dbf");
-  const TTableCounts lines = CountsOf(upload + "/poz_dok.dbf");
-  ASSERT_EQ(RunExecutable(FExe, {"RW:O", "KU:12"}).Status, 0);
-
-  const std::string journal = Journal();
-  ASSERT_EQ(Lines(journal), 2);
-  const std::regex start(
-      "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\tmode=([WO])\tdevice=12\t"
-      "seconds=\\d+\\.\\d{3}\tstatus=0\t[^\r\n]*" +
-      std::string(kLineEnd));
-  std::size_t at = 0;
-  for (const char* mode : {"W", "O"}) {
-    const std::size_t end = journal.find(kLineEnd, at) + kLineEnd.size();
-    std::smatch match;
-    const std::string line = journal.substr(at, end - at);
-    EXPECT_TRUE(std::regex_match(line, match, start)) << line;
-    EXPECT_EQ(match[1], mode);
-    at = end;
-  }
-
-  const std::vector<TJournalEntry> entries =
-      ReadJournal(FDir / "12/forbook-bridge.log");
-  ASSERT_EQ(entries.size(), 2u);
-  const std::map<std::string, std::string> sources = {
-      {"klient.dbf", "kontrahent.txt"}, {"dok_kre.dbf", "doknieroz.txt"},
-      {"prod.dbf", "grkart2.txt"},      {"asort.dbf", "grkart1.txt"},
-      {"towar.dbf", "kartoteka.txt"},   {"info.dbf", "konfiguracja.txt"}};
-  for (const auto& [table, host] : sources) {
-    const std::int64_t read = Lines(ReadBytes(FDir / ("12/Eksport/" + host)));
-    const std::int64_t written =
-        CountsOf(FData / ("Download/00000012/" + table)).Records;
-    EXPECT_THAT(
-        entries[0].Value(table),
-        ::testing::StartsWith(RunText(read, written, read - written) + " cut "))
-        << table;
-  }
-  const std::string dok = ReadBytes(FDir / "12/Import/dok.txt");
-  const std::string poz = ReadBytes(FDir / "12/Import/poz.txt");
-  EXPECT_EQ(entries[1].Value("dok.txt"),
-            RunText(heads.Records, Lines(dok), heads.Deleted));
-  EXPECT_EQ(entries[1].Value("poz.txt"),
-            RunText(lines.Records, Lines(poz), lines.Deleted));
-  EXPECT_EQ(entries[1].Value("documents"), std::to_string(Lines(dok)));
-  EXPECT_EQ(entries[1].Value("lines"), std::to_string(Lines(poz)));
-}
 
 TEST(JournalLine, HoldsEveryFieldOnOneLine) {
   TJournalRecord record;
