@@ -208,22 +208,14 @@ std::string KeyFromHint(std::string_view hint) {
 
 namespace {
 
-// The device's file appears whole or not at all: the copy is made durable
-// under a name of this process's own and takes the device file's name only
-// when no other job has given the device its file meanwhile.
+// The device's file appears whole or not at all, and only when no other
+// job has given the device its file meanwhile; that one is no failure.
 void CopyTemplate(const std::string& templatePath,
                   const std::string& devicePath) {
-  const std::string temporary =
-      platform::TReplaceOnCommit::TemporaryPathOf(devicePath);
   int errorCode = 0;
-  bool copied = platform::CopyFileDurably(templatePath, temporary, errorCode);
-  if (!copied || !platform::RenameNoReplace(temporary, devicePath)) {
-    // Another job that gave the device its file first is no failure.
-    copied = copied && platform::FileExists(devicePath);
-    static_cast<void>(platform::RemoveFile(temporary));
-  }
-  if (!copied ||
-      !platform::FlushDirectory(platform::ExtractFileDir(devicePath))) {
+  if (!platform::CopyFileDurably(templatePath, devicePath, errorCode,
+                                 platform::TExisting::kKeep) &&
+      !platform::FileExists(devicePath)) {
     throw EBridgeError(std::string(kTemplateCopyFailed.view()) + templatePath +
                        "->" + devicePath);
   }
@@ -333,11 +325,20 @@ void TConfigFile::Save() {
 }
 
 void TConfigFile::RemoveAbandonedTemporaries() const {
-  platform::TReplaceOnCommit::RemoveAbandoned(
-      FExeDir + platform::kPathDelimiter + FCfgName);
-  if (!FFileName.empty()) {
-    platform::TReplaceOnCommit::RemoveAbandoned(FFileName);
-  }
+  // Jobs of other devices and the editor write these files too, so only
+  // what processes that have ended left goes; what cannot be removed stays
+  // for a later attempt.
+  const auto sweep = [this](const std::string& directory) {
+    const auto temporaries = platform::ListTemporaries(directory);
+    if (!temporaries) return;
+    for (const platform::TTemporary& temporary : *temporaries) {
+      if (temporary.Target == FCfgName && temporary.Abandoned()) {
+        static_cast<void>(platform::RemoveFile(temporary.Path));
+      }
+    }
+  };
+  sweep(FExeDir);
+  if (!FFileName.empty()) sweep(platform::ExtractFileDir(FFileName));
 }
 
 std::string TConfigFile::GetValue(std::string_view key) const {

@@ -121,20 +121,10 @@ TDBF::TDBF(char decimalSeparator) : FDecimalSeparator(decimalSeparator) {
   }
 }
 
-TDBF::~TDBF() {
-  if (!FActive) return;
-  if (!FReadOnly && std::uncaught_exceptions() > FUncaughtAtCreate) {
-    Abandon();
-  } else {
-    // A caller that needs to know whether the table was kept closes it
-    // itself; here a table that fails to close is simply not kept.
-    static_cast<void>(Close());
-  }
-}
-
-std::string TDBF::TemporaryPathOf(std::string_view path) {
-  return std::string(path) + ".tmp";
-}
+// A table being written reaches its name only by Close; released without
+// it, as when an error ends its run, it is not kept (its writer removes the
+// temporary file). A table being read is simply closed.
+TDBF::~TDBF() = default;
 
 bool TDBF::AddField(std::string_view name, char fieldType, int length,
                     int decimals) {
@@ -220,15 +210,13 @@ bool TDBF::CreateTable(std::string_view path) {
   FHeaderLength = static_cast<std::int32_t>(headerLength);
   FRecordLength = static_cast<std::int32_t>(recordLength);
 
-  FTemporaryName = TemporaryPathOf(FFileName);
-  FHandle =
-      platform::TFile::Open(FTemporaryName, platform::TFile::TMode::kCreate);
-  if (!FHandle) throw EBridgeError(Message(kCannotCreateFile.view(), path));
+  FHandle.reset();
+  FWriter = platform::TReplaceOnCommit::Begin(FFileName);
+  if (!FWriter) throw EBridgeError(Message(kCannotCreateFile.view(), path));
   // Creating the table replaces what was there: an older table must not stay
   // behind if this one is never completed.
   if (!platform::RemoveFile(FFileName)) {
-    FHandle.reset();
-    static_cast<void>(platform::RemoveFile(FTemporaryName));
+    FWriter.reset();
     throw EBridgeError(Message(kCannotCreateFile.view(), path));
   }
   FActive = true;
@@ -236,7 +224,6 @@ bool TDBF::CreateTable(std::string_view path) {
   FPendingCount = 0;
   FWriteAt = headerLength;
   FWriteFailed = false;
-  FUncaughtAtCreate = std::uncaught_exceptions();
   if (WriteHeader(THeaderPart::kWithFields)) return true;
   FWriteFailed = true;
   return false;
@@ -244,7 +231,7 @@ bool TDBF::CreateTable(std::string_view path) {
 
 bool TDBF::WriteHeader(THeaderPart part) {
   const bool headerOnly = part == THeaderPart::kCountsOnly;
-  if (!FActive || !FHandle || !FHandle->Seek(0)) return false;
+  if (!FActive || !FWriter) return false;
   const std::size_t size =
       headerOnly ? kHeaderSize
                  : kHeaderSize * (FFields.Count() + 1) + 2;  // 13 and 26
@@ -267,7 +254,9 @@ bool TDBF::WriteHeader(THeaderPart part) {
     bytes[at] = kDescriptorsEnd;
     bytes[at + 1] = static_cast<unsigned char>(kEndOfFile);
   }
-  return FHandle->Write(bytes.data(), bytes.size());
+  return FWriter->WriteAt(
+      0, std::string_view(reinterpret_cast<const char*>(bytes.data()),
+                          bytes.size()));
 }
 
 bool TDBF::Open(std::string_view path) {
@@ -430,7 +419,7 @@ TDBFRecord* TDBF::NewRecord() {
 bool TDBF::AppendRecord(const TDBFRecord& /*record*/) {
   if (!FActive) return false;
   if (FReadOnly) throw EBridgeError(std::string(msg::kAppendReadOnly.view()));
-  if (!FHandle || FWriteFailed ||
+  if (!FWriter || FWriteFailed ||
       FRecordCount == std::numeric_limits<std::int32_t>::max()) {
     return false;
   }
@@ -451,8 +440,8 @@ bool TDBF::FlushRecords() {
   if (FPendingCount == 0) return true;
   // The file keeps ending with the byte 26 after every chunk.
   FPending.push_back(kEndOfFile);
-  const bool written = FHandle->Seek(FWriteAt) &&
-                       FHandle->Write(FPending.data(), FPending.size());
+  const bool written = FWriter->WriteAt(
+      FWriteAt, std::string_view(FPending.data(), FPending.size()));
   if (written) {
     FWriteAt += FPending.size() - 1;
   } else {
@@ -466,14 +455,8 @@ bool TDBF::FlushRecords() {
 }
 
 bool TDBF::Close() {
-  bool closed = true;
-  if (FHandle) {
-    if (FReadOnly) {
-      FHandle.reset();
-    } else {
-      closed = FinishWriting();
-    }
-  }
+  const bool closed = FWriter == nullptr || FinishWriting();
+  FHandle.reset();
   FActive = false;
   FReadCache = {};
   FCacheSize = 0;
@@ -483,34 +466,14 @@ bool TDBF::Close() {
 }
 
 // A device takes any table it finds for the complete list, so a table
-// reaches its name only whole and durable: the records and the final count
-// are flushed, the file closed, renamed, and the directory flushed. A table
-// that got no record does not survive, nor does one whose writes failed.
+// reaches its name only whole and durable, as its writer commits it. A
+// table that got no record does not survive, nor does one whose writes
+// failed.
 bool TDBF::FinishWriting() {
-  bool kept = FlushRecords() && WriteHeader(THeaderPart::kCountsOnly);
-  if (kept && FRecordCount > 0) kept = FHandle->Flush();
-  kept = FHandle->Close() && kept;
-  FHandle.reset();
-  if (kept && FRecordCount > 0) {
-    if (!platform::RenameFile(FTemporaryName, FFileName)) {
-      static_cast<void>(platform::RemoveFile(FTemporaryName));
-      return false;
-    }
-    return platform::FlushDirectory(platform::ExtractFileDir(FFileName));
-  }
-  return platform::RemoveFile(FTemporaryName) && kept;
-}
-
-void TDBF::Abandon() {
-  if (FHandle && !FReadOnly) {
-    FHandle.reset();
-    static_cast<void>(platform::RemoveFile(FTemporaryName));
-    FActive = false;
-    FPending = {};
-    FPendingCount = 0;
-    return;
-  }
-  static_cast<void>(Close());
+  const bool written = FlushRecords() && WriteHeader(THeaderPart::kCountsOnly);
+  const std::unique_ptr<platform::TReplaceOnCommit> writer = std::move(FWriter);
+  if (!written) return false;
+  return FRecordCount > 0 ? writer->Commit() : writer->Discard();
 }
 
 TDBFFieldDef* TDBF::FindField(std::string_view name) const {

@@ -74,21 +74,19 @@ class TDBF {
   // Numbers are read with "." as the point and, where the caller gives
   // another one, with that decimal separator too.
   explicit TDBF(char decimalSeparator = '.');
-  // Closes an open table. A table being written while an error unwinds past
-  // it is abandoned instead, so a failed run leaves no truncated table.
+  // Closes a table being read. A table being written that was not closed
+  // is not kept, so a failed run leaves no truncated table.
   ~TDBF();
   TDBF(const TDBF&) = delete;
   TDBF& operator=(const TDBF&) = delete;
 
-  // The name under which CreateTable writes the table at path until Close.
-  static std::string TemporaryPathOf(std::string_view path);
-
   // Declares a field before CreateTable.
   bool AddField(std::string_view name, char fieldType, int length,
                 int decimals);
-  // Creates the table for the declared fields. The file is written as
-  // path + ".tmp" and takes its name at Close, so no device ever sees a
-  // table that is still being written; an older file at path is removed,
+  // Creates the table for the declared fields. The file is written under a
+  // temporary name (platform::TReplaceOnCommit) and takes its name at Close,
+  // so no device ever sees a table that is still being written; an older
+  // file at path is removed,
   // and one that cannot be raises "Nie można utworzyć pliku: " + path, as a
   // file that cannot be created does. False when the header cannot be
   // written or the fields do not fit the 16-bit header and record lengths.
@@ -103,9 +101,6 @@ class TDBF {
   // durable and takes its name; it is removed when it got no record. False
   // when any of that failed: then no table is left under either name.
   [[nodiscard]] bool Close();
-  // Ends a table being written without keeping it: its file is removed. A
-  // table being read is closed.
-  void Abandon();
 
   bool First();
   bool Next();
@@ -213,7 +208,9 @@ class TDBF {
   bool FReadOnly = false;
   bool FActive = false;
   std::vector<char> FBuffer;
+  // The table being read, or the one being written.
   std::unique_ptr<platform::TFile> FHandle;
+  std::unique_ptr<platform::TReplaceOnCommit> FWriter;
   std::string FFileName;
   std::int32_t FCurrent = -1;
   unsigned char FVersion = 3;
@@ -230,14 +227,12 @@ class TDBF {
   std::uint64_t FCacheStart = 0;
   std::size_t FCacheSize = 0;
 
-  // Writing: the file being written under its temporary name, the records
-  // not yet written, where they go, and whether a write failed.
-  std::string FTemporaryName;
+  // Writing: the records not yet written, where they go, and whether a
+  // write failed.
   std::vector<char> FPending;
   std::uint64_t FWriteAt = 0;
   std::int32_t FPendingCount = 0;
   bool FWriteFailed = false;
-  int FUncaughtAtCreate = 0;
 };
 
 }  // namespace bridge

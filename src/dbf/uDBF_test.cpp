@@ -227,7 +227,7 @@ TEST(TDBFCreate, TableBeingWrittenIsATemporaryFileWithoutRecords) {
   // records and ends with 26 until Close.
   EXPECT_FALSE(platform::FileExists(path));
   EXPECT_TRUE(SameBytes(
-      ReadBytes(path + ".tmp"),
+      ReadBytes(platform::TReplaceOnCommit::TemporaryPathOf(path)),
       Hex("03 69 03 07  00 00 00 00  41 00  02 00"
           "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
           "58 00 00 00 00 00 00 00 00 00 00  43  00 00 00 00  01 00"
@@ -310,68 +310,46 @@ TEST(TDBFCreate, ManyRecordsReachTheFileInOrder) {
 
 // --- Failed runs -------------------------------------------------------------
 
-TEST(TDBFAbandon, RemovesTheTableBeingWritten) {
-  TTempDir dir;
-  const std::string path = dir / "towar.dbf";
-  TDBF table;
-  DeclareAB(table);
-  ASSERT_TRUE(table.CreateTable(path));
-  AppendAB(table, "a", 1);
-  table.Abandon();
-  EXPECT_FALSE(table.Active());
-  EXPECT_THAT(testing::ListNames(dir.Str()), ::testing::IsEmpty());
-  EXPECT_TRUE(table.Close());
-}
-
-TEST(TDBFAbandon, ErrorUnwindingPastTheTableRemovesIt) {
-  TTempDir dir;
-  const std::string path = dir / "towar.dbf";
-  try {
-    TDBF table;
-    DeclareAB(table);
-    EXPECT_TRUE(table.CreateTable(path));
-    AppendAB(table, "a", 1);
-    throw EBridgeError("the run failed");
-  } catch (const EBridgeError&) {
-  }
-  EXPECT_THAT(testing::ListNames(dir.Str()), ::testing::IsEmpty());
-}
-
-TEST(TDBFAbandon, DestructionWithoutErrorKeepsTheTable) {
-  TTempDir dir;
-  const std::string path = dir / "towar.dbf";
-  {
-    TDBF table;
-    DeclareAB(table);
-    EXPECT_TRUE(table.CreateTable(path));
-    AppendAB(table, "a", 1);
-  }
-  EXPECT_THAT(testing::ListNames(dir.Str()),
-              ::testing::ElementsAre("towar.dbf"));
-  EXPECT_TRUE(SameBytes(RecordBytes(path, 0), " a      1.00"));
-}
-
-// Writes a complete table from its destructor, as tidying up may while an
-// error unwinds.
-struct TWritesWhenDestroyed {
+// Appends a record to a table of fields A and B at path, and ends the
+// table by Close only when asked.
+struct TWrittenTable {
   std::string Path;
-  ~TWritesWhenDestroyed() {
+  bool Closed;
+  ~TWrittenTable() {
     TDBF table;
     DeclareAB(table);
     EXPECT_TRUE(table.CreateTable(Path));
     AppendAB(table, "a", 1);
+    if (Closed) {
+      EXPECT_TRUE(table.Close());
+    }
   }
 };
 
-TEST(TDBFAbandon, TableWrittenWhileAnErrorUnwindsIsKept) {
-  TTempDir dir;
-  const std::string path = dir / "towar.dbf";
-  try {
-    TWritesWhenDestroyed writer{path};
-    throw std::runtime_error("earlier");
-  } catch (...) {
+// A device takes any table it finds for the complete list, so only Close
+// puts one in place: a table released without it, as when its run fails,
+// leaves nothing, also while an error unwinds.
+TEST(TDBFRelease, OnlyAClosedTableIsKept) {
+  for (const bool closed : {false, true}) {
+    for (const bool unwinding : {false, true}) {
+      SCOPED_TRACE(std::string(closed ? "closed" : "released") +
+                   (unwinding ? " while an error unwinds" : ""));
+      TTempDir dir;
+      const std::string path = dir / "towar.dbf";
+      try {
+        TWrittenTable table{path, closed};
+        if (unwinding) throw EBridgeError("the run failed");
+      } catch (const EBridgeError&) {
+      }
+      if (closed) {
+        EXPECT_THAT(testing::ListNames(dir.Str()),
+                    ::testing::ElementsAre("towar.dbf"));
+        EXPECT_TRUE(SameBytes(RecordBytes(path, 0), " a      1.00"));
+      } else {
+        EXPECT_THAT(testing::ListNames(dir.Str()), ::testing::IsEmpty());
+      }
+    }
   }
-  EXPECT_TRUE(platform::FileExists(path));
 }
 
 // --- Fields ------------------------------------------------------------------
@@ -477,7 +455,6 @@ TEST(TDBFSetFloat, MatchesFormatFixedForManyValues) {
           << "value " << value << " with " << d << " decimals";
     }
   }
-  table.Abandon();
 }
 
 TEST(TDBFSetInteger, PlacesDigitsFromTheRight) {

@@ -19,7 +19,7 @@ enum class TFileOp {
   kFlush,  // a file's bytes to the disk
   kClose,  // a file that was written
   kCreateDir,
-  kCopy,  // a copy as a whole; its reads and writes are not asked apart
+  kCopy,  // a copy as a whole, before the steps it takes
   kRename,
   kRemove,
   kFlushDir,  // a directory's entries to the disk

@@ -13,6 +13,8 @@ namespace bridge::platform {
 namespace {
 
 constexpr auto kLockPoll = std::chrono::milliseconds(50);
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kCopyChunk = std::size_t{1} << 20;
 
 std::size_t LastDelimiter(std::string_view path) {
   for (std::size_t i = path.size(); i > 0; --i) {
@@ -97,38 +99,71 @@ std::string ChangeFileExt(std::string_view fileName,
 
 std::string TReplaceOnCommit::TemporaryPathOf(std::string_view target) {
   return std::string(target) + "." + std::to_string(CurrentProcessId()) +
-         ".tmp";
+         std::string(kTemporarySuffix);
 }
 
-void TReplaceOnCommit::RemoveAbandoned(std::string_view target) {
-  const std::string directory = ExtractFileDir(target);
-  const std::string prefix = ExtractFileName(target) + ".";
+bool TTemporary::Abandoned() const {
+  return ProcessId != CurrentProcessId() && !ProcessRunning(ProcessId);
+}
+
+std::optional<std::vector<TTemporary>> ListTemporaries(
+    std::string_view directory) {
   const auto entries = ListDirectory(directory.empty() ? "." : directory);
-  if (!entries) return;
+  if (!entries) return std::nullopt;
+  std::vector<TTemporary> found;
   for (const TDirEntry& entry : *entries) {
     std::string_view name = entry.Name;
-    if (entry.IsDirectory || !name.starts_with(prefix) ||
-        !name.ends_with(".tmp")) {
-      continue;
-    }
-    name = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    if (entry.IsDirectory || !name.ends_with(kTemporarySuffix)) continue;
+    name.remove_suffix(kTemporarySuffix.size());
+    TTemporary temporary;
+    temporary.Path = std::string(directory) + kPathDelimiter + entry.Name;
+    const std::size_t dot = name.rfind('.');
+    const std::string_view number = dot == std::string_view::npos
+                                        ? std::string_view()
+                                        : name.substr(dot + 1);
     int processId = 0;
-    const auto [end, error] =
-        std::from_chars(name.data(), name.data() + name.size(), processId);
-    if (name.empty() || error != std::errc() ||
-        end != name.data() + name.size() || processId == CurrentProcessId() ||
-        ProcessRunning(processId)) {
-      continue;
+    const auto [end, error] = std::from_chars(
+        number.data(), number.data() + number.size(), processId);
+    if (dot != std::string_view::npos && dot > 0 && !number.empty() &&
+        error == std::errc() && end == number.data() + number.size() &&
+        processId > 0) {
+      name = name.substr(0, dot);
+      temporary.ProcessId = processId;
     }
-    static_cast<void>(
-        RemoveFile(directory + kPathDelimiter + std::string(entry.Name)));
+    if (name.empty()) continue;
+    temporary.Target = std::string(name);
+    found.push_back(std::move(temporary));
   }
+  return found;
+}
+
+bool CopyFileDurably(std::string_view from, std::string_view to, int& errorCode,
+                     TExisting existing) {
+  errorCode = 0;
+  const auto failed = [&errorCode] {
+    errorCode = LastErrorCode();
+    return false;
+  };
+  // Asked as one step before the steps it takes.
+  if (!files_internal::Allowed(TFileOp::kCopy, from, to)) return failed();
+  const auto source = TFile::Open(from, TFile::TMode::kRead);
+  if (!source) return failed();
+  const auto copy = TReplaceOnCommit::Begin(to);
+  if (!copy) return failed();
+  std::string chunk(kCopyChunk, '\0');
+  for (;;) {
+    const auto got = source->Read(chunk.data(), chunk.size());
+    if (!got || !copy->Write(std::string_view(chunk.data(), *got))) {
+      return failed();
+    }
+    if (*got < chunk.size()) break;
+  }
+  return copy->Commit(existing) || failed();
 }
 
 std::unique_ptr<TReplaceOnCommit> TReplaceOnCommit::Begin(
-    std::string_view target, std::string_view temporary) {
-  std::string path =
-      temporary.empty() ? TemporaryPathOf(target) : std::string(temporary);
+    std::string_view target) {
+  std::string path = TemporaryPathOf(target);
   auto file = TFile::Open(path, TFile::TMode::kCreate);
   if (!file) return nullptr;
   return std::unique_ptr<TReplaceOnCommit>(new TReplaceOnCommit(
@@ -156,6 +191,12 @@ bool TReplaceOnCommit::Write(std::string_view bytes) {
   return !FFailed;
 }
 
+bool TReplaceOnCommit::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  if (FFailed || !FFile) return false;
+  if (!FFile->Seek(offset)) FFailed = true;
+  return Write(bytes);
+}
+
 bool TReplaceOnCommit::Prepare() {
   if (FPrepared) return true;
   if (FFailed || !FFile) return false;
@@ -167,14 +208,26 @@ bool TReplaceOnCommit::Prepare() {
   return FPrepared;
 }
 
-bool TReplaceOnCommit::Publish() {
+bool TReplaceOnCommit::Publish(TExisting existing) {
   if (FCommitted) return true;
-  if (!FPrepared || !RenameFile(FTemporary, FTarget)) return false;
+  if (!FPrepared) return false;
+  const bool renamed = existing == TExisting::kReplace
+                           ? RenameFile(FTemporary, FTarget)
+                           : RenameNoReplace(FTemporary, FTarget);
+  if (!renamed) return false;
   FCommitted = true;
   return FlushDirectory(ParentOf(FTarget));
 }
 
-bool TReplaceOnCommit::Commit() { return Prepare() && Publish(); }
+bool TReplaceOnCommit::Discard() {
+  FFile.reset();
+  FReleased = true;
+  return RemoveFile(FTemporary);
+}
+
+bool TReplaceOnCommit::Commit(TExisting existing) {
+  return Prepare() && Publish(existing);
+}
 
 // --- TFileLock ---------------------------------------------------------------
 

@@ -42,11 +42,15 @@ bool DirectoryExists(std::string_view path);  // a directory
 // Creates this one directory; its parent must exist. The parent is flushed,
 // so the new directory outlives a power cut. False when that fails.
 [[nodiscard]] bool CreateDir(std::string_view path);
-// Copies a file, replacing the target, and flushes the copy and its
-// directory. On failure gives false and sets errorCode to the system's error
-// number.
+// Whether a write may replace a file that is at its target already.
+enum class TExisting { kReplace, kKeep };
+// Copies a file as TReplaceOnCommit writes one, so that the copy appears
+// under its name only whole and durable. With kKeep a file that is at the
+// target already stays, and the copy fails. On failure gives false and sets
+// errorCode to the system's error number.
 [[nodiscard]] bool CopyFileDurably(std::string_view from, std::string_view to,
-                                   int& errorCode);
+                                   int& errorCode,
+                                   TExisting existing = TExisting::kReplace);
 // Removes a file. True when no file is left at the path, also when there
 // was none; false when it could not be removed (locked, no permission, a
 // directory of that name).
@@ -54,7 +58,12 @@ bool DirectoryExists(std::string_view path);  // a directory
 // Renames, replacing the target, within one file system.
 [[nodiscard]] bool RenameFile(std::string_view from, std::string_view to);
 // Renames unless the target exists; false then, or when the rename fails.
+// Where the system cannot rename so in one step, the file gets its new name
+// as a second name and then loses the first: a target that is that second
+// name already, left by a rename that stopped in between, ends the rename.
 [[nodiscard]] bool RenameNoReplace(std::string_view from, std::string_view to);
+// Whether both paths name one file, under two names.
+[[nodiscard]] bool SameFile(std::string_view a, std::string_view b);
 // Makes the names created, renamed and removed in a directory durable.
 [[nodiscard]] bool FlushDirectory(std::string_view path);
 // Adds bytes at the end of a file, creating it when needed, with one write
@@ -90,6 +99,8 @@ std::string RunningExecutablePath();
 // This process's number, and whether a process of that number runs.
 int CurrentProcessId();
 bool ProcessRunning(int processId);
+// The system's number of the last error of this thread.
+int LastErrorCode();
 
 // A file opened for binary access. The destructor closes it; a file that
 // was written is closed with Close, which reports what the system reports.
@@ -128,41 +139,46 @@ class TFile {
   bool FWritable;
 };
 
-// Writes a file that no reader may see half-written: the bytes go to a
-// temporary file beside the target, and Commit makes them durable and
-// renames the file into place. The destructor removes the temporary file
-// unless it was committed or released, so an error unwinding past an
+// The program's one way to write a file durably, which no reader may see
+// half-written: the bytes go to a temporary file beside the target, and
+// Commit makes them durable (flushed and closed), renames the file into
+// place and flushes the directory. The destructor removes the temporary
+// file unless it was committed or released, so an error unwinding past an
 // uncommitted write leaves the old file as it was.
 class TReplaceOnCommit {
  public:
-  // temporary names the temporary file; without one it is the target's
-  // name with this process's number and ".tmp" (TemporaryPathOf). Gives
-  // nothing when the temporary file cannot be created.
+  // Creates the temporary file TemporaryPathOf(target); nothing when it
+  // cannot be created.
   [[nodiscard]] static std::unique_ptr<TReplaceOnCommit> Begin(
-      std::string_view target, std::string_view temporary = {});
+      std::string_view target);
   ~TReplaceOnCommit();
   TReplaceOnCommit(const TReplaceOnCommit&) = delete;
   TReplaceOnCommit& operator=(const TReplaceOnCommit&) = delete;
 
+  // Writes at the current position; false once any write failed.
   [[nodiscard]] bool Write(std::string_view bytes);
+  // Writes at an offset; the position is after the bytes then.
+  [[nodiscard]] bool WriteAt(std::uint64_t offset, std::string_view bytes);
   // Prepare, then Publish; false when anything failed, and then the target
   // is untouched.
-  [[nodiscard]] bool Commit();
+  [[nodiscard]] bool Commit(TExisting existing = TExisting::kReplace);
   // Makes the temporary file durable and closes it.
   [[nodiscard]] bool Prepare();
-  // Renames the prepared file into place and flushes its directory.
-  [[nodiscard]] bool Publish();
+  // Renames the prepared file into place and flushes its directory; with
+  // kKeep only while nothing is at the target.
+  [[nodiscard]] bool Publish(TExisting existing = TExisting::kReplace);
+  // Ends the write without a file: the temporary file goes now; false when
+  // it stays.
+  [[nodiscard]] bool Discard();
   // Hands the prepared temporary file over to the caller: the destructor
   // leaves it alone.
   void Release() { FReleased = true; }
   const std::string& TemporaryPath() const { return FTemporary; }
 
   // "<target>.<process number>.tmp": a name of this process's own, so that
-  // writers in two processes never share a temporary file.
+  // writers in two processes never share a temporary file, and that no
+  // device or host takes for one of its files.
   static std::string TemporaryPathOf(std::string_view target);
-  // Removes the temporary files of target that processes which no longer
-  // run left behind. What cannot be removed stays for a later attempt.
-  static void RemoveAbandoned(std::string_view target);
 
  private:
   TReplaceOnCommit(std::string target, std::string temporary,
@@ -175,6 +191,21 @@ class TReplaceOnCommit {
   bool FCommitted = false;
   bool FReleased = false;
 };
+
+// A temporary file of a TReplaceOnCommit as found in a directory:
+// "<target>.<process>.tmp", or "<target>.tmp" as earlier versions of the
+// program named theirs.
+struct TTemporary {
+  std::string Path;
+  std::string Target;  // the name of the file it was to become
+  int ProcessId = 0;   // 0 for the earlier form
+  // Whether the process that wrote it has ended, so that nobody will
+  // finish it.
+  bool Abandoned() const;
+};
+// The temporary files in a directory; nothing when it cannot be read.
+[[nodiscard]] std::optional<std::vector<TTemporary>> ListTemporaries(
+    std::string_view directory);
 
 // An exclusive lock on a file, held until destroyed, which also removes the
 // file. The system releases the lock when the process ends in any way, so a

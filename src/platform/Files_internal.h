@@ -29,4 +29,13 @@ struct TLockTry {
 };
 TLockTry TryLock(std::string_view path);
 
+#ifndef _WIN32
+// RenameNoReplace by a second link where the system cannot rename without
+// replacing in one step; apart, so that tests can take that way.
+bool RenameByLink(std::string_view from, std::string_view to);
+// Ends a rename by link that stopped with both names: when the target is
+// the same file, the first name goes; otherwise the target is in the way.
+bool FinishLinkRename(std::string_view from, std::string_view to);
+#endif
+
 }  // namespace bridge::platform::files_internal

@@ -27,8 +27,6 @@ namespace fs = std::filesystem;
 using files_internal::Allowed;
 using files_internal::ParentOf;
 
-constexpr std::size_t kCopyChunk = std::size_t{1} << 20;
-
 std::string Native(std::string_view path) { return Cp1250ToUtf8(path); }
 
 int Fd(std::intptr_t native) { return static_cast<int>(native); }
@@ -106,50 +104,6 @@ bool CreateDir(std::string_view path) {
   return FlushDirectory(ParentOf(path));
 }
 
-bool CopyFileDurably(std::string_view from, std::string_view to,
-                     int& errorCode) {
-  errorCode = 0;
-  if (!Allowed(TFileOp::kCopy, from, to)) {
-    errorCode = errno;
-    return false;
-  }
-  const int source = ::open(Native(from).c_str(), O_RDONLY | O_CLOEXEC);
-  if (source < 0) {
-    errorCode = errno;
-    return false;
-  }
-  const int target = ::open(Native(to).c_str(),
-                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (target < 0) {
-    errorCode = errno;
-    ::close(source);
-    return false;
-  }
-  std::string chunk(kCopyChunk, '\0');
-  bool copied = true;
-  for (;;) {
-    const ssize_t got = ReadFully(source, chunk.data(), chunk.size());
-    if (got < 0 ||
-        !WriteFully(target, chunk.data(), static_cast<std::size_t>(got))) {
-      copied = false;
-      break;
-    }
-    if (static_cast<std::size_t>(got) < chunk.size()) break;
-  }
-  copied = copied && SyncDescriptor(target);
-  if (!copied) errorCode = errno;
-  ::close(source);
-  if (!CloseDescriptor(target) && copied) {
-    copied = false;
-    errorCode = errno;
-  }
-  if (copied && !FlushDirectory(ParentOf(to))) {
-    copied = false;
-    errorCode = errno;
-  }
-  return copied;
-}
-
 bool RemoveFile(std::string_view path) {
   if (path.empty()) return true;
   if (!Allowed(TFileOp::kRemove, path)) return false;
@@ -170,11 +124,51 @@ bool RenameNoReplace(std::string_view from, std::string_view to) {
                   RENAME_NOREPLACE) == 0) {
     return true;
   }
+  if (errno == EEXIST) return files_internal::FinishLinkRename(from, to);
   if (errno != EINVAL && errno != ENOSYS) return false;
-  // A file system without the flag: a second link fails when the target
-  // exists, and then the first name goes.
-  if (::link(source.c_str(), target.c_str()) != 0) return false;
-  return ::unlink(source.c_str()) == 0;
+  return files_internal::RenameByLink(from, to);
+}
+
+namespace files_internal {
+
+// A file system without the flag: a second link fails when the target
+// exists, and then the first name goes. When it cannot, the second name
+// goes again, so that the file keeps one name; should that fail as well,
+// the next rename finishes the job.
+bool RenameByLink(std::string_view from, std::string_view to) {
+  const std::string source = Native(from);
+  const std::string target = Native(to);
+  if (::link(source.c_str(), target.c_str()) != 0) {
+    return errno == EEXIST && FinishLinkRename(from, to);
+  }
+  if (Allowed(TFileOp::kRemove, from) && ::unlink(source.c_str()) == 0) {
+    return true;
+  }
+  const int error = errno;
+  if (Allowed(TFileOp::kRemove, to)) ::unlink(target.c_str());
+  errno = error;
+  return false;
+}
+
+bool FinishLinkRename(std::string_view from, std::string_view to) {
+  if (!SameFile(from, to)) {
+    errno = EEXIST;
+    return false;
+  }
+  return Allowed(TFileOp::kRemove, from) && ::unlink(Native(from).c_str()) == 0;
+}
+
+}  // namespace files_internal
+
+bool SameFile(std::string_view a, std::string_view b) {
+  if (!Allowed(TFileOp::kProbe, a) || !Allowed(TFileOp::kProbe, b)) {
+    return false;
+  }
+  struct stat first {};
+  struct stat second {};
+  return ::stat(Native(a).c_str(), &first) == 0 &&
+         ::stat(Native(b).c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 bool FlushDirectory(std::string_view path) {
@@ -233,6 +227,8 @@ std::string RunningExecutablePath() {
 }
 
 int CurrentProcessId() { return static_cast<int>(::getpid()); }
+
+int LastErrorCode() { return errno; }
 
 bool ProcessRunning(int processId) {
   if (processId <= 0) return false;

@@ -3,7 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "platform/Cp1250.h"
+#include "platform/Files_internal.h"
+#include "testing/FaultPlan.h"
 #include "testing/TestSupport.h"
 
 namespace bridge::platform {
@@ -15,7 +20,6 @@ using bridge::testing::ReadBytes;
 using bridge::testing::TTempDir;
 using bridge::testing::WriteBytes;
 using ::testing::ElementsAre;
-using ::testing::UnorderedElementsAre;
 
 TEST(FileSystem, CreatesOneDirectoryLevelOnly) {
   TTempDir dir;
@@ -95,23 +99,76 @@ TEST(FileLock, ASecondHolderWaitsAndThenGivesUp) {
   EXPECT_EQ(result, TResult::kFailed);
 }
 
-TEST(ReplaceOnCommit, RemovesOnlyWhatEndedProcessesLeft) {
+TEST(ReplaceOnCommit, TemporariesAreFoundByNameWithTheirWriters) {
   TTempDir dir;
-  const std::string target = dir / "f.cfg";
   // 2^22 + 1 is above the process numbers of Linux and Windows.
   EXPECT_TRUE(ProcessRunning(CurrentProcessId()));
   EXPECT_FALSE(ProcessRunning(4194305));
-  for (const char* name : {"f.cfg.4194305.tmp", "f.cfg.x.tmp",
-                           "f.cfg.4194305.bak", "g.cfg.4194305.tmp"}) {
-    WriteBytes(dir / name, "");
+  struct TCase {
+    std::string Name;
+    std::string Target;  // empty: no temporary file
+    int ProcessId;
+  };
+  const TCase cases[] = {
+      {ExtractFileName(TReplaceOnCommit::TemporaryPathOf("f.cfg")), "f.cfg",
+       CurrentProcessId()},
+      {"f.cfg.4194305.tmp", "f.cfg", 4194305},
+      {"dok.txt.tmp", "dok.txt", 0},  // as earlier versions named them
+      {"f.cfg.x.tmp", "f.cfg.x", 0},
+      {"a.0.tmp", "a.0", 0},
+      {"f.cfg.4194305.bak", "", 0},
+      {".tmp", "", 0},
+  };
+  for (const TCase& c : cases) WriteBytes(dir / c.Name, "");
+  ASSERT_TRUE(CreateDir(dir / "d.4194305.tmp"));
+  const auto found = ListTemporaries(dir.Str());
+  ASSERT_TRUE(found);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const auto temporary = std::find_if(
+        found->begin(), found->end(),
+        [&](const TTemporary& t) { return t.Path == dir / c.Name; });
+    ASSERT_EQ(temporary != found->end(), !c.Target.empty());
+    if (temporary == found->end()) continue;
+    EXPECT_EQ(temporary->Target, c.Target);
+    EXPECT_EQ(temporary->ProcessId, c.ProcessId);
+    EXPECT_EQ(temporary->Abandoned(), c.ProcessId != CurrentProcessId());
   }
-  WriteBytes(TReplaceOnCommit::TemporaryPathOf(target), "");
-  TReplaceOnCommit::RemoveAbandoned(target);
-  EXPECT_THAT(ListNames(dir.Str()),
-              UnorderedElementsAre(
-                  ExtractFileName(TReplaceOnCommit::TemporaryPathOf(target)),
-                  "f.cfg.4194305.bak", "f.cfg.x.tmp", "g.cfg.4194305.tmp"));
+  EXPECT_EQ(found->size(), 5u);
+  EXPECT_FALSE(ListTemporaries(dir / "missing"));
 }
+
+#ifndef _WIN32
+// Where the system cannot rename without replacing in one step, the file
+// gets a second name and loses the first; a stop in between never leaves
+// it stuck under two names.
+TEST(FileSystem, ARenameByLinkIsUndoneOrFinishedNeverLeftHalfWay) {
+  TTempDir dir;
+  const std::string a = dir / "a";
+  const std::string b = dir / "b";
+  WriteBytes(a, "a");
+  {
+    bridge::testing::TScopedFaults faults;
+    faults->Fail(TFileOp::kRemove, "/a");
+    EXPECT_FALSE(files_internal::RenameByLink(a, b));
+  }
+  EXPECT_THAT(ListNames(dir.Str()), ElementsAre("a"));
+  // Stopped with both names, as a crash between the two steps leaves it:
+  // the next rename finishes.
+  std::filesystem::create_hard_link(a, b);
+  EXPECT_TRUE(SameFile(a, b));
+  EXPECT_TRUE(RenameNoReplace(a, b));
+  EXPECT_THAT(ListNames(dir.Str()), ElementsAre("b"));
+  // Another file in the way stays in the way, by either way of renaming.
+  WriteBytes(a, "other");
+  EXPECT_FALSE(SameFile(a, b));
+  EXPECT_FALSE(RenameNoReplace(a, b));
+  EXPECT_FALSE(files_internal::RenameByLink(a, b));
+  EXPECT_EQ(ReadBytes(b), "a");
+  EXPECT_TRUE(files_internal::RenameByLink(a, dir / "c"));
+  EXPECT_THAT(ListNames(dir.Str()), ElementsAre("b", "c"));
+}
+#endif
 
 TEST(FileSystem, HandsPolishNamesToTheSystemAsUtf8) {
   TTempDir dir;

@@ -50,11 +50,6 @@ bool IsMissing(DWORD error) {
          error == ERROR_DIRECTORY;
 }
 
-bool FlushAndClose(HANDLE handle) {
-  const bool flushed = ::FlushFileBuffers(handle) != 0;
-  return ::CloseHandle(handle) != 0 && flushed;
-}
-
 }  // namespace
 
 std::optional<TPathKind> ProbePath(std::string_view path) {
@@ -87,23 +82,6 @@ bool CreateDir(std::string_view path) {
   if (path.empty() || !Allowed(TFileOp::kCreateDir, path)) return false;
   if (::CreateDirectoryW(Wide(path).c_str(), nullptr) == 0) return false;
   return FlushDirectory(ParentOf(path));
-}
-
-bool CopyFileDurably(std::string_view from, std::string_view to,
-                     int& errorCode) {
-  errorCode = 0;
-  const std::wstring target = Wide(to);
-  bool copied = Allowed(TFileOp::kCopy, from, to) &&
-                ::CopyFileW(Wide(from).c_str(), target.c_str(), FALSE) != 0;
-  if (copied) {
-    // The copy is flushed before the caller may delete the original.
-    const HANDLE handle =
-        ::CreateFileW(target.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    copied = handle != INVALID_HANDLE_VALUE && FlushAndClose(handle);
-  }
-  if (!copied) errorCode = static_cast<int>(::GetLastError());
-  return copied;
 }
 
 bool RemoveFile(std::string_view path) {
@@ -192,6 +170,30 @@ std::string RunningExecutablePath() {
 }
 
 int CurrentProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
+
+int LastErrorCode() { return static_cast<int>(::GetLastError()); }
+
+bool SameFile(std::string_view a, std::string_view b) {
+  if (!Allowed(TFileOp::kProbe, a) || !Allowed(TFileOp::kProbe, b)) {
+    return false;
+  }
+  const auto identity = [](std::string_view path,
+                           BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE handle =
+        ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    ::CloseHandle(handle);
+    return known;
+  };
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return identity(a, first) && identity(b, second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
 
 bool ProcessRunning(int processId) {
   if (processId <= 0) return false;

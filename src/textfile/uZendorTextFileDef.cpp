@@ -415,10 +415,6 @@ void TZendorProFile::Reset(std::string_view path, TAccess access) {
   FCurrent = 0;
 }
 
-std::string TZendorProFile::TemporaryPathOf(std::string_view path) {
-  return std::string(path) + ".tmp";
-}
-
 bool TZendorProFile::OpenRead(std::string_view path) {
   Reset(path, TAccess::kRead);
   // A file that cannot be looked at is not a missing one: the caller would
@@ -450,8 +446,7 @@ bool TZendorProFile::OpenWrite(std::string_view path, TBackups backups) {
 // ending in CR LF, so that the records appended come after them.
 bool TZendorProFile::BeginWrite() {
   if (FFileName.empty()) return false;
-  FWriter =
-      platform::TReplaceOnCommit::Begin(FFileName, TemporaryPathOf(FFileName));
+  FWriter = platform::TReplaceOnCommit::Begin(FFileName);
   if (!FWriter) return false;
   FWriteBuffer.clear();
   const auto kind = platform::ProbePath(FFileName);
@@ -528,13 +523,12 @@ void TZendorProFile::Append(const TZendorProRecord& record) {
   WriteLineEnd();
 }
 
-bool TZendorProFile::Save() {
-  if (FReadOnly || !FWriter) return true;
+void TZendorProFile::Save() {
+  if (FReadOnly || !FWriter) return;
   if (!FWriteBuffer.empty()) FlushWriteBuffer();
   const bool committed = FWriter->Commit();
   FWriter.reset();
   if (!committed) Raise(kWriteFailed.view(), FFileName);
-  return true;
 }
 
 std::string TZendorProFile::Prepare() {

@@ -227,9 +227,6 @@ class TZendorProFile {
   TTextFileDef& Definition() { return FDefinition; }
   const TTextFileDef& Definition() const { return FDefinition; }
 
-  // The temporary file beside path that OpenWrite writes until Save.
-  static std::string TemporaryPathOf(std::string_view path);
-
   // Opens for reading and stands on the first line. False when no file is
   // there; a file that cannot be looked at, opened or read raises "Nie
   // udało się odczytać pliku " + path.
@@ -256,7 +253,7 @@ class TZendorProFile {
   // Makes the written lines durable and renames them into place; does
   // nothing on a file opened for reading. Raises "Nie udało się zapisać
   // pliku " + path when that fails.
-  bool Save();
+  void Save();
   // Save without the rename: makes the written lines durable in the
   // temporary file and gives its path. From then on the temporary file is
   // the caller's to rename or remove.

@@ -1,12 +1,12 @@
 #include "transfer/ReceiveCommit.h"
 
 #include <string_view>
+#include <vector>
 
 #include "app/Uglobal.h"
 #include "app/Umessages.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
-#include "textfile/uZendorTextFileDef.h"
 
 namespace bridge {
 namespace {
@@ -37,7 +37,6 @@ TReceiveCommit::TReceiveCommit(TTransManager& heads, TTransManager& lines,
     pair.Taken = TakenPathOf(pair.Upload);
     pair.Import =
         ImportDirPath() + platform::kPathDelimiter + transfer.TextName();
-    pair.Prepared = TZendorProFile::TemporaryPathOf(pair.Import);
     return pair;
   };
   FHeads = pairOf(heads);
@@ -59,9 +58,36 @@ std::string TReceiveCommit::TakenPathOf(std::string_view path) {
   return std::string(path) + std::string(kTakenSuffix);
 }
 
+std::vector<platform::TTemporary> TReceiveCommit::PreparedFiles() const {
+  const auto kind = platform::ProbePath(FImportDir);
+  if (!kind) Raise(kReadFailed.view(), FImportDir);
+  if (*kind != platform::TPathKind::kDirectory) return {};
+  const auto temporaries = platform::ListTemporaries(FImportDir);
+  if (!temporaries) Raise(kReadFailed.view(), FImportDir);
+  std::vector<platform::TTemporary> prepared;
+  for (const platform::TTemporary& temporary : *temporaries) {
+    // The host may keep files of its own there.
+    for (const TPair* pair : {&FHeads, &FLines}) {
+      if (temporary.Target == platform::ExtractFileName(pair->Import)) {
+        prepared.push_back(temporary);
+      }
+    }
+  }
+  return prepared;
+}
+
 void TReceiveCommit::Recover(TDateTime timestamp) {
   FRecovering = true;
+  std::vector<platform::TTemporary> prepared = PreparedFiles();
   if (IsFile(FLines.Taken)) {
+    for (TPair* pair : {&FHeads, &FLines}) {
+      FinishTake(*pair);
+      for (const platform::TTemporary& file : prepared) {
+        if (file.Target == platform::ExtractFileName(pair->Import)) {
+          pair->Prepared = file.Path;
+        }
+      }
+    }
     Publish();
     Archive(timestamp);
     return;
@@ -69,19 +95,32 @@ void TReceiveCommit::Recover(TDateTime timestamp) {
   if (IsFile(FHeads.Taken)) {
     // Stopped between the two renames of the commit: the documents were
     // never handed over, so the header table is put back to be read again.
-    if (!platform::RenameNoReplace(FHeads.Taken, FHeads.Upload) ||
-        !platform::FlushDirectory(FUploadDir)) {
-      Raise(kCannotCreateFile.view(), FHeads.Upload);
-    }
+    if (!Untake()) Raise(kCannotCreateFile.view(), FHeads.Upload);
     Recovered(TJobReport::TRecoveryStep::kRestored, FHeads.Upload);
   }
-  for (const TPair* pair : {&FHeads, &FLines}) {
-    const bool there = platform::FileExists(pair->Prepared);
-    if (!platform::RemoveFile(pair->Prepared)) {
-      Raise(kCannotRemove.view(), pair->Prepared);
+  for (const platform::TTemporary& file : prepared) {
+    if (!platform::RemoveFile(file.Path)) {
+      Raise(kCannotRemove.view(), file.Path);
     }
-    if (there) Recovered(TJobReport::TRecoveryStep::kRemoved, pair->Prepared);
+    Recovered(TJobReport::TRecoveryStep::kRemoved, file.Path);
   }
+}
+
+void TReceiveCommit::FinishTake(const TPair& pair) {
+  // Taken by a second name that the upload's name did not lose: the take
+  // stopped half-way, and the upload name goes now.
+  if (!IsFile(pair.Upload) || !platform::SameFile(pair.Upload, pair.Taken)) {
+    return;
+  }
+  if (!platform::RemoveFile(pair.Upload) ||
+      !platform::FlushDirectory(FUploadDir)) {
+    Raise(kCannotRemove.view(), pair.Upload);
+  }
+}
+
+bool TReceiveCommit::Untake() {
+  return platform::RenameNoReplace(FHeads.Taken, FHeads.Upload) &&
+         platform::FlushDirectory(FUploadDir);
 }
 
 void TReceiveCommit::Recovered(TJobReport::TRecoveryStep step,
@@ -96,7 +135,9 @@ void TReceiveCommit::Run(TDateTime timestamp) {
   FPreparing = true;
   // The line transfer reads what the header transfer collected.
   FHeadTransfer.Receive(TTransManager::TTextOutcome::kPrepare);
+  FHeads.Prepared = FHeadTransfer.PreparedTextPath();
   FLineTransfer.Receive(TTransManager::TTextOutcome::kPrepare);
+  FLines.Prepared = FLineTransfer.PreparedTextPath();
   if (!platform::FlushDirectory(FImportDir)) {
     Raise(kWriteFailed.view(), FHeads.Import);
   }
@@ -118,21 +159,15 @@ void TReceiveCommit::Commit() {
   // the line table taken and the header table not, the next job would take
   // the documents for handed over while their header table waits to be
   // read again.
-  const auto take = [this](const TPair& pair) {
-    return platform::RenameNoReplace(pair.Upload, pair.Taken) &&
-           platform::FlushDirectory(FUploadDir);
-  };
-  if (!take(FHeads)) {
-    if (platform::FileExists(FHeads.Taken)) {
-      static_cast<void>(platform::RenameNoReplace(FHeads.Taken, FHeads.Upload));
-    }
+  if (!platform::RenameNoReplace(FHeads.Upload, FHeads.Taken) ||
+      !platform::FlushDirectory(FUploadDir)) {
+    if (platform::FileExists(FHeads.Taken)) static_cast<void>(Untake());
     Raise(kCannotRemove.view(), FHeads.Upload);
   }
   if (!platform::RenameNoReplace(FLines.Upload, FLines.Taken)) {
     // A header table that cannot get its name back here gets it from the
     // next job.
-    static_cast<void>(platform::RenameNoReplace(FHeads.Taken, FHeads.Upload) &&
-                      platform::FlushDirectory(FUploadDir));
+    static_cast<void>(Untake());
     Raise(kCannotRemove.view(), FLines.Upload);
   }
   // Committed: the prepared files now hold the only text of documents that
@@ -145,7 +180,7 @@ void TReceiveCommit::Commit() {
 
 void TReceiveCommit::Publish() {
   for (const TPair* pair : {&FLines, &FHeads}) {
-    if (!IsFile(pair->Prepared)) continue;
+    if (pair->Prepared.empty() || !IsFile(pair->Prepared)) continue;
     if (!platform::RenameFile(pair->Prepared, pair->Import) ||
         !platform::FlushDirectory(FImportDir)) {
       Raise(kWriteFailed.view(), pair->Import);

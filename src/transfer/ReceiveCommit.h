@@ -1,8 +1,9 @@
 // How the receive job hands the device's documents to the host exactly once,
 // whatever fails or crashes on the way, with one commit point:
 //
-//   1. Both tables are converted into "dok.txt.tmp" and "poz.txt.tmp" in the
-//      import directory, which are made durable (TTransManager::Receive).
+//   1. Both tables are converted into temporary files beside "dok.txt" and
+//      "poz.txt" in the import directory, which are made durable
+//      (TTransManager::Receive).
 //   2. Commit: both uploaded tables are renamed out of the device's reach,
 //      header table first, to "<table>.odebrany". The line table's new name
 //      is the commit point; a rename that fails undoes the first one and
@@ -17,14 +18,16 @@
 // table taken it publishes what is still prepared and archives; with only
 // the header table taken the commit never happened, so that table gets its
 // name back. Prepared files without a commit are removed. No device takes
-// "<table>.odebrany" for a table, and no host takes "<text>.tmp" for an
-// import file.
+// "<table>.odebrany" for a table, and no host takes a temporary file
+// ("<text>.<process>.tmp") for an import file.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/DateTime.h"
+#include "platform/Files.h"
 #include "transfer/JobReport.h"
 #include "transfer/Utransmanager.h"
 
@@ -55,10 +58,16 @@ class TReceiveCommit {
     std::string Upload;
     std::string Taken;
     std::string Import;
-    std::string Prepared;
+    std::string Prepared;  // once there is one
   };
 
+  // The temporary files of the two import files in the import directory.
+  std::vector<platform::TTemporary> PreparedFiles() const;
   void Commit();
+  void FinishTake(const TPair& pair);
+  // Gives the header table its upload name back; false when it keeps its
+  // taken one.
+  [[nodiscard]] bool Untake();
   void Publish();
   void Archive(TDateTime timestamp);
   void Recovered(TJobReport::TRecoveryStep step, const std::string& path);

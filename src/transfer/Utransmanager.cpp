@@ -35,43 +35,34 @@ void TTransManager::Send() {
   DefineTextFields(*FTextFile);
   FTable = std::make_unique<TDBF>();
   DefineDbfFields(*FTable);
+  // A device takes any table it finds for the complete list: a run that
+  // fails half-way never closes its table, which is then not kept.
   const auto cannotCreate = [this] {
     Raise(kCannotCreateFile.view(), FTablePath);
   };
-  if (!FTable->CreateTable(FTablePath)) {
-    FTable->Abandon();
-    cannotCreate();
-  }
+  if (!FTable->CreateTable(FTablePath)) cannotCreate();
   FCounts = {};
-  try {
-    if (FTextFile->OpenRead(FTextPath)) {
-      FCounts.SourceFound = true;
-      FTextFile->First();
-      while (!FTextFile->Eof()) {
-        ++FCounts.Read;
-        TZendorProRecord& textRecord = *FTextFile->CurrentRecord();
-        if (SkipTextRecord(textRecord)) {
-          ++FCounts.Skipped;
-        } else {
-          TDBFRecord& tableRecord = *FTable->NewRecord();
-          BeforeTextToDbf(textRecord);
-          TextToDbf(textRecord, tableRecord);
-          if (!FTable->AppendRecord(tableRecord)) cannotCreate();
-          ++FCounts.Written;
-        }
-        FTextFile->Next();
+  if (FTextFile->OpenRead(FTextPath)) {
+    FCounts.SourceFound = true;
+    FTextFile->First();
+    while (!FTextFile->Eof()) {
+      ++FCounts.Read;
+      TZendorProRecord& textRecord = *FTextFile->CurrentRecord();
+      if (SkipTextRecord(textRecord)) {
+        ++FCounts.Skipped;
+      } else {
+        TDBFRecord& tableRecord = *FTable->NewRecord();
+        BeforeTextToDbf(textRecord);
+        TextToDbf(textRecord, tableRecord);
+        if (!FTable->AppendRecord(tableRecord)) cannotCreate();
+        ++FCounts.Written;
       }
+      FTextFile->Next();
     }
-    FCounts.Cut = FTable->WriteCounts().Cut;
-    FCounts.Replaced = FTable->WriteCounts().Replaced;
-    if (!FTable->Close()) cannotCreate();
-    FTextFile->Save();
-  } catch (...) {
-    // A device takes any table it finds for the complete list, so a run
-    // that failed half-way leaves no table rather than a truncated one.
-    FTable->Abandon();
-    throw;
   }
+  FCounts.Cut = FTable->WriteCounts().Cut;
+  FCounts.Replaced = FTable->WriteCounts().Replaced;
+  if (!FTable->Close()) cannotCreate();
 }
 
 void TTransManager::Receive(TTextOutcome outcome) {
@@ -112,7 +103,7 @@ void TTransManager::Receive(TTextOutcome outcome) {
   if (outcome == TTextOutcome::kPublish) {
     FTextFile->Save();
   } else {
-    static_cast<void>(FTextFile->Prepare());
+    FPreparedTextPath = FTextFile->Prepare();
   }
 }
 

@@ -33,11 +33,13 @@ class TTransManager {
   void Send();
   // Device upload table to host import file. With kPublish the text file
   // takes its name at the end; with kPrepare it is left durable under its
-  // temporary name (TZendorProFile::TemporaryPathOf) for the job, which
-  // gives it its name once every step before that has succeeded. A table
-  // shorter than its header says raises "Plik jest niekompletny: " + path.
+  // temporary name (PreparedTextPath) for the job, which gives it its name
+  // once every step before that has succeeded. A table shorter than its
+  // header says raises "Plik jest niekompletny: " + path.
   enum class TTextOutcome { kPublish, kPrepare };
   void Receive(TTextOutcome outcome = TTextOutcome::kPublish);
+  // Where the last Receive with kPrepare left the text file.
+  const std::string& PreparedTextPath() const { return FPreparedTextPath; }
 
   // Deletes the download table; false when one is there and stays.
   [[nodiscard]] bool DeleteDownloadTable();
@@ -90,6 +92,7 @@ class TTransManager {
   std::string FTableName;
   std::string FTextPath;
   std::string FTablePath;
+  std::string FPreparedTextPath;
   TDateTime FTimestamp;
   TTransferCounts FCounts;
 };

@@ -174,9 +174,13 @@ TEST_F(TransferRuns, ReceiveOfAMissingTableFailsAndWritesNothing) {
 TEST_F(TransferRuns, ReceiveCanLeaveItsTextFilePreparedForTheJob) {
   WriteUpload({"A"});
   Transfer().Receive(TTransManager::TTextOutcome::kPrepare);
+  const std::string prepared = Transfer().PreparedTextPath();
   Release();  // the prepared file is the job's now
-  EXPECT_THAT(ListNames(ImportDir()), ElementsAre("in.txt.tmp"));
-  EXPECT_EQ(ReadBytes(ImportPath("in.txt.tmp")), "A\t1\r\n");
+  EXPECT_EQ(prepared,
+            platform::TReplaceOnCommit::TemporaryPathOf(ImportPath("in.txt")));
+  EXPECT_THAT(ListNames(ImportDir()),
+              ElementsAre(platform::ExtractFileName(prepared)));
+  EXPECT_EQ(ReadBytes(prepared), "A\t1\r\n");
 }
 
 TEST_F(TransferRuns, PendingImportsCountOnlyWhenNotEmpty) {

@@ -1,6 +1,8 @@
 #include "transfer/uMain2_jobs.h"
 
+#include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -44,19 +46,36 @@ constexpr TDocumentTables kNewerLayoutTables = {"dok_nagl.dbf", "dok_poz.dbf"};
 constexpr const char* kHeadText = "dok.txt";
 constexpr const char* kLineText = "poz.txt";
 
+bool IsSendTable(std::string_view name) {
+  return std::find(std::begin(kSendTables), std::end(kSendTables), name) !=
+         std::end(kSendTables);
+}
+
+// The temporary files of the send job's tables in the download directory;
+// the device's own stay out of it. Raises when the directory cannot be
+// read, since a table left half-written must not be missed.
+std::vector<platform::TTemporary> TableTemporaries(
+    const std::string& directory) {
+  const auto temporaries = platform::ListTemporaries(directory);
+  if (!temporaries) {
+    throw EBridgeError(std::string(kReadFailed.view()) + directory);
+  }
+  std::vector<platform::TTemporary> tables;
+  for (const platform::TTemporary& temporary : *temporaries) {
+    if (IsSendTable(temporary.Target)) tables.push_back(temporary);
+  }
+  return tables;
+}
+
 // A table a stopped send job was writing stays under its temporary name.
 void RemoveAbandonedTables(TJobReport* report) {
-  const std::string directory = DownloadDir();
-  for (const char* table : kSendTables) {
-    const std::string path =
-        TDBF::TemporaryPathOf(directory + platform::kPathDelimiter + table);
-    const bool there = platform::FileExists(path);
-    if (!platform::RemoveFile(path)) {
-      throw EBridgeError(std::string(kCannotRemove.view()) + path);
+  for (const platform::TTemporary& table : TableTemporaries(DownloadDir())) {
+    if (!platform::RemoveFile(table.Path)) {
+      throw EBridgeError(std::string(kCannotRemove.view()) + table.Path);
     }
-    if (there && report != nullptr) {
+    if (report != nullptr) {
       report->Recovered.push_back({TJobReport::TRecoveryStep::kRemoved,
-                                   platform::ExtractFileName(path)});
+                                   platform::ExtractFileName(table.Path)});
     }
   }
 }
@@ -152,6 +171,22 @@ void SendJob(TJobReport* report) {
 
 std::vector<TPendingFile> FindPendingWork() {
   std::vector<TPendingFile> found;
+  // The temporary files in a directory whose targets pass the test.
+  const auto prepared = [&found](const std::string& directory,
+                                 const auto& isTarget) {
+    const auto kind = platform::ProbePath(directory);
+    if (kind == platform::TPathKind::kNone) return;
+    const auto temporaries = platform::ListTemporaries(directory);
+    if (!temporaries) {
+      found.push_back({TPendingKind::kUnknown, directory});
+      return;
+    }
+    for (const platform::TTemporary& temporary : *temporaries) {
+      if (isTarget(temporary.Target)) {
+        found.push_back({TPendingKind::kPrepared, temporary.Path});
+      }
+    }
+  };
   const auto look = [&found](TPendingKind kind, const std::string& path) {
     const auto what = platform::ProbePath(path);
     if (!what) {
@@ -170,9 +205,10 @@ std::vector<TPendingFile> FindPendingWork() {
   const std::string import = ImportDirPath();
   for (const char* text : {kHeadText, kLineText}) {
     look(TPendingKind::kUncollected, in(import, text));
-    look(TPendingKind::kPrepared,
-         TZendorProFile::TemporaryPathOf(in(import, text)));
   }
+  prepared(import, [](std::string_view target) {
+    return target == kHeadText || target == kLineText;
+  });
   // Without a data directory the device has no side to look at.
   if (Trim(ConfigFile().GetValue("KATALOG")).empty()) return found;
   const std::string upload = UploadDirPath();
@@ -184,10 +220,7 @@ std::vector<TPendingFile> FindPendingWork() {
            TReceiveCommit::TakenPathOf(in(upload, table)));
     }
   }
-  const std::string download = DownloadDirPath();
-  for (const char* table : kSendTables) {
-    look(TPendingKind::kPrepared, TDBF::TemporaryPathOf(in(download, table)));
-  }
+  prepared(DownloadDirPath(), IsSendTable);
   return found;
 }
 
