@@ -95,6 +95,24 @@ std::string ChangeFileExt(std::string_view fileName,
   return std::string(stem) + std::string(extension);
 }
 
+// --- TFile -------------------------------------------------------------------
+
+std::unique_ptr<TFile> TFile::FromBytes(std::string_view path,
+                                        std::string bytes) {
+  std::unique_ptr<TFile> file(new TFile(kClosed, std::string(path), false));
+  file->FInMemory = true;
+  file->FBytes = std::move(bytes);
+  return file;
+}
+
+std::optional<std::size_t> TFile::ReadBytes(void* buffer, std::size_t size) {
+  if (!files_internal::Allowed(TFileOp::kRead, FPath)) return std::nullopt;
+  const std::size_t count = std::min(size, FBytes.size() - FBytesAt);
+  std::copy_n(FBytes.data() + FBytesAt, count, static_cast<char*>(buffer));
+  FBytesAt += count;
+  return count;
+}
+
 // --- TReplaceOnCommit --------------------------------------------------------
 
 std::string TReplaceOnCommit::TemporaryPathOf(std::string_view target) {

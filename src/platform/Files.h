@@ -111,6 +111,11 @@ class TFile {
   // an empty file, replacing one that is there.
   [[nodiscard]] static std::unique_ptr<TFile> Open(std::string_view path,
                                                    TMode mode);
+  // A file open for reading whose bytes are in memory already: it reads as
+  // a file of those bytes at path would, without asking the system, so that
+  // what reads files can read bytes from elsewhere.
+  static std::unique_ptr<TFile> FromBytes(std::string_view path,
+                                          std::string bytes);
   ~TFile();
   TFile(const TFile&) = delete;
   TFile& operator=(const TFile&) = delete;
@@ -134,9 +139,14 @@ class TFile {
   static constexpr TNative kClosed = -1;
   TFile(TNative native, std::string path, bool writable)
       : FNative(native), FPath(std::move(path)), FWritable(writable) {}
+  // The reads of a file from memory.
+  std::optional<std::size_t> ReadBytes(void* buffer, std::size_t size);
   TNative FNative;
   std::string FPath;
   bool FWritable;
+  bool FInMemory = false;
+  std::string FBytes;
+  std::size_t FBytesAt = 0;
 };
 
 // The program's one way to write a file durably, which no reader may see

@@ -270,6 +270,7 @@ TFile::~TFile() {
 }
 
 std::optional<std::size_t> TFile::Read(void* buffer, std::size_t size) {
+  if (FInMemory) return ReadBytes(buffer, size);
   if (FNative == kClosed || !Allowed(TFileOp::kRead, FPath))
     return std::nullopt;
   const ssize_t got = ReadFully(Fd(FNative), static_cast<char*>(buffer), size);
@@ -283,11 +284,17 @@ bool TFile::Write(const void* buffer, std::size_t size) {
 }
 
 bool TFile::Seek(std::uint64_t offset) {
+  if (FInMemory) {
+    FBytesAt = static_cast<std::size_t>(
+        std::min<std::uint64_t>(offset, FBytes.size()));
+    return true;
+  }
   if (FNative == kClosed || !Allowed(TFileOp::kSeek, FPath)) return false;
   return ::lseek(Fd(FNative), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
 std::optional<std::uint64_t> TFile::Size() const {
+  if (FInMemory) return FBytes.size();
   struct stat info {};
   if (FNative == kClosed || ::fstat(Fd(FNative), &info) != 0)
     return std::nullopt;

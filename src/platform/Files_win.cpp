@@ -234,6 +234,7 @@ TFile::~TFile() {
 }
 
 std::optional<std::size_t> TFile::Read(void* buffer, std::size_t size) {
+  if (FInMemory) return ReadBytes(buffer, size);
   if (FNative == kClosed || !Allowed(TFileOp::kRead, FPath)) {
     return std::nullopt;
   }
@@ -270,6 +271,11 @@ bool TFile::Write(const void* buffer, std::size_t size) {
 }
 
 bool TFile::Seek(std::uint64_t offset) {
+  if (FInMemory) {
+    FBytesAt = static_cast<std::size_t>(
+        std::min<std::uint64_t>(offset, FBytes.size()));
+    return true;
+  }
   if (FNative == kClosed || !Allowed(TFileOp::kSeek, FPath)) return false;
   LARGE_INTEGER to{};
   to.QuadPart = static_cast<LONGLONG>(offset);
@@ -277,6 +283,7 @@ bool TFile::Seek(std::uint64_t offset) {
 }
 
 std::optional<std::uint64_t> TFile::Size() const {
+  if (FInMemory) return FBytes.size();
   LARGE_INTEGER size{};
   if (FNative == kClosed || ::GetFileSizeEx(AsHandle(FNative), &size) == 0) {
     return std::nullopt;

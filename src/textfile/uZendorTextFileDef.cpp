@@ -424,9 +424,14 @@ bool TZendorProFile::OpenRead(std::string_view path) {
   if (*kind != platform::TPathKind::kFile) return false;
   auto file = platform::TFile::Open(FFileName, platform::TFile::TMode::kRead);
   if (!file) Raise(kReadFailed.view(), FFileName);
+  OpenRead(std::move(file));
+  return true;
+}
+
+void TZendorProFile::OpenRead(std::unique_ptr<platform::TFile> file) {
+  Reset(file->Path(), TAccess::kRead);
   FReader = std::make_unique<THostLineReader>(std::move(file), FChunkSize);
   FHasLine = FReader->Next(FLine);
-  return true;
 }
 
 bool TZendorProFile::OpenWrite(std::string_view path, TBackups backups) {

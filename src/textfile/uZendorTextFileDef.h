@@ -231,6 +231,9 @@ class TZendorProFile {
   // there; a file that cannot be looked at, opened or read raises "Nie
   // udało się odczytać pliku " + path.
   [[nodiscard]] bool OpenRead(std::string_view path);
+  // The same for a file open for reading already, such as one whose bytes
+  // come from memory (platform::TFile::FromBytes).
+  void OpenRead(std::unique_ptr<platform::TFile> file);
   // Opens for writing: an existing file is backed up (BackupFile) when
   // backups are on, and its lines stay in front of the records appended.
   // The records go to a temporary file beside the target. False when that
