@@ -9,6 +9,7 @@
 
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
 #include "transfer/DocumentTablesTestSupport.h"
@@ -132,12 +133,19 @@ TEST_F(WholeProgram, AnswersHelpAndVersionWithoutTouchingAnything) {
   EXPECT_THAT(ListNames(FDir.Str()), ElementsAre(FName));
 }
 
+// Names that lead out of the program's directory, and names that Windows
+// takes for a device or alters, on both systems.
 TEST_F(WholeProgram, AStartUpErrorIsShownAndEndsWithStatusOne) {
-  const auto result = RunExecutable(FExe, {"RW:O", "KU:../x"});
-  EXPECT_EQ(result.Status, 1);
-  EXPECT_EQ(result.Stderr,
-            testing::ConsoleText(u8"Niepoprawna nazwa urządzenia: ../X\n"));
-  EXPECT_THAT(ListNames(FDir.Str()), ElementsAre(FName));
+  for (const char* name :
+       {"../x", "con", "NUL.txt", "Com1", "lpt9.dbf", "x."}) {
+    const auto result =
+        RunExecutable(FExe, {"RW:O", std::string("KU:") + name});
+    EXPECT_EQ(result.Status, 1) << name;
+    EXPECT_EQ(result.Stderr,
+              testing::ConsoleText(u8"Niepoprawna nazwa urządzenia: ") +
+                  UpperCase(name) + testing::ConsoleText(u8"\n"));
+    EXPECT_THAT(ListNames(FDir.Str()), ElementsAre(FName));
+  }
 }
 
 // The arguments reach the program as the system splits them, quotes and
