@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
 
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
@@ -21,6 +22,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using testing::InstallProgram;
 using ::testing::IsEmpty;
+using testing::Join;
 using testing::ListNames;
 using ::testing::Not;
 using testing::ReadBytes;
@@ -248,6 +250,126 @@ TEST(DeviceLock, ASecondJobGivesUpAfterTheWait) {
   // Nothing of the device was made while it waited.
   EXPECT_THAT(ListNames(dir.Str()), ElementsAre("00000001.lock"));
 }
+
+#ifdef _WIN32
+// Jobs that meet a file another program holds: the devices' synchronisation
+// an upload, a virus scanner yesterday's table, the host the empty dok.txt
+// it left. Device 1 sends, devices 2 and 3 receive.
+class HeldFiles : public OverlappingJobs {
+ protected:
+  HeldFiles() {
+    std::filesystem::create_directories(FDir / "1");
+    std::filesystem::copy(FORBOOK_SOURCE_DIR "/samples/host/12/Eksport",
+                          FDir / "1/Eksport");
+    EXPECT_EQ(RunExecutable(FExe, {"RW:W", "KU:1"}).Status, 0);
+    FOldTables = testing::FilesIn(FData / "Download/00000001");
+    for (const char* device : {"2", "3"}) {
+      const std::string upload =
+          FData / (std::string("Upload/0000000") + device);
+      std::filesystem::create_directories(upload);
+      testing::WriteBytes(
+          Join(upload, "dokument.dbf"),
+          testing::TableBytes(testing::HeadColumns(1),
+                              {testing::Head(1), testing::Head(1)}));
+      testing::WriteBytes(
+          Join(upload, "poz_dok.dbf"),
+          testing::TableBytes(testing::LineColumns(1), {testing::Line(1)}));
+    }
+    FUploads = testing::FilesIn(FData / "Upload/00000002");
+    std::filesystem::create_directories(FDir / "3/Import");
+    testing::WriteBytes(FDir / "3/Import/dok.txt", "");
+  }
+  // The files held: device 1's old goods table, device 2's header table
+  // and device 3's empty dok.txt.
+  std::vector<std::string> Held() const {
+    return {FData / "Download/00000001/towar.dbf",
+            FData / "Upload/00000002/dokument.dbf", FDir / "3/Import/dok.txt"};
+  }
+  std::vector<testing::TRunResult> RunJobs() {
+    return testing::RunConcurrently(
+        FExe, {{"RW:W", "KU:1"}, {"RW:O", "KU:2"}, {"RW:O", "KU:3"}});
+  }
+  // Each job did all of its work: the tables are whole and the same as
+  // before, each document reached the host once.
+  void ExpectDone() {
+    EXPECT_EQ(testing::FilesIn(FData / "Download/00000001"), FOldTables);
+    for (const char* device : {"2", "3"}) {
+      SCOPED_TRACE(device);
+      const std::string dok = ReadBytes(Join(FDir / device, "Import/dok.txt"));
+      EXPECT_EQ(std::count(dok.begin(), dok.end(), '\n'), 2);
+      EXPECT_THAT(ListNames(Join(FDir / device, "Import")),
+                  ElementsAre("dok.txt", "poz.txt"));
+      EXPECT_THAT(ListNames(FData / (std::string("Upload/0000000") + device)),
+                  IsEmpty());
+    }
+  }
+  std::map<std::string, std::string> FOldTables;
+  std::map<std::string, std::string> FUploads;
+};
+
+TEST_F(HeldFiles, AJobWaitsForAFileHeldForAMoment) {
+  std::vector<testing::THeldFiles::THold> holds;
+  // Each device's lock holds its job back until its file is held, however
+  // long the system takes to start it.
+  for (const char* lock : {"00000001.lock", "00000002.lock", "00000003.lock"}) {
+    testing::WriteBytes(FDir / lock, "");
+    holds.push_back({FDir / lock, 1000});
+  }
+  for (const std::string& path : Held()) holds.push_back({path, 1300});
+  std::vector<testing::TRunResult> results;
+  {
+    testing::THeldFiles held(holds);
+    ASSERT_TRUE(held.Held());
+    results = RunJobs();
+  }
+  for (const auto& result : results) {
+    EXPECT_EQ(result.Status, 0) << result.Stderr;
+    EXPECT_THAT(result.Stderr, IsEmpty());
+  }
+  ExpectDone();
+  EXPECT_THAT(ListNames(FDir.Str()),
+              UnorderedElementsAre("1", "2", "3", FName, "forbook-bridge.cfg"));
+}
+
+TEST_F(HeldFiles, AJobGivesUpOnAFileHeldLongerAndLosesNothing) {
+  std::vector<testing::THeldFiles::THold> holds;
+  for (const std::string& path : Held()) holds.push_back({path, 10000});
+  std::vector<testing::TRunResult> results;
+  {
+    testing::THeldFiles held(holds);
+    ASSERT_TRUE(held.Held());
+    results = RunJobs();
+  }
+  ASSERT_EQ(results.size(), 3u);
+  const std::string messages[] = {
+      testing::ConsoleText(u8"Nie można utworzyć pliku: ") + Held()[0],
+      testing::ConsoleText(u8"Nie można otworzyć pliku:") + Held()[1],
+      testing::ConsoleText(u8"Nie można usunąć pliku: ") + Held()[2]};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(results[i].Status, 1);
+    EXPECT_EQ(results[i].Stderr, messages[i] + "\r\n");
+  }
+  // The old table that stayed is whole; no other one stays beside it.
+  EXPECT_THAT(testing::FilesIn(FData / "Download/00000001"),
+              ElementsAre(*FOldTables.find("towar.dbf")));
+  // Nothing was taken from the devices, nothing given to the host.
+  for (const char* device : {"2", "3"}) {
+    SCOPED_TRACE(device);
+    EXPECT_EQ(
+        testing::FilesIn(FData / (std::string("Upload/0000000") + device)),
+        FUploads);
+  }
+  EXPECT_THAT(ListNames(FDir / "2/Import"), IsEmpty());
+  EXPECT_THAT(ListNames(FDir / "3/Import"), ElementsAre("dok.txt"));
+  EXPECT_THAT(ListNames(FDir.Str()),
+              UnorderedElementsAre("1", "2", "3", FName, "forbook-bridge.cfg"));
+  // Once the files are let go, the next jobs do all of the work.
+  for (const auto& result : RunJobs()) {
+    EXPECT_EQ(result.Status, 0) << result.Stderr;
+  }
+  ExpectDone();
+}
+#endif
 
 }  // namespace
 }  // namespace bridge

@@ -3,6 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
 #include "platform/Cp1250.h"
 #include "testing/TestSupport.h"
 
@@ -136,6 +141,135 @@ TEST(WindowsPaths, DriveRootsKeepTheirDelimiter) {
   EXPECT_EQ(ExtractFileDir("C:/FORBOOK/Upload"), "C:/FORBOOK");
   EXPECT_EQ(ExtractFileName("C:\\FORBOOK/Download\\klient.dbf"), "klient.dbf");
   EXPECT_EQ(ProbePath("C:\\"), TPathKind::kDirectory);
+  EXPECT_EQ(ExtractFileDir("\\\\serwer\\udzial\\FORBOOK"),
+            "\\\\serwer\\udzial");
+  EXPECT_EQ(ExtractFileDir("//serwer/udzial/FORBOOK/"),
+            "//serwer/udzial/FORBOOK");
+}
+
+// The file operations as they meet a file that another program holds: the
+// helper holds "f" or "g" of a directory that holds both. Each step gives 0
+// when it succeeds, otherwise the system's error number where the program
+// shows it (a backup's copy) and -1 elsewhere.
+struct TBusyCase {
+  const char* Name;
+  const char* Held;
+  std::function<int(const TTempDir&)> Step;
+  int Error = -1;
+};
+
+int Failed(bool done) { return done ? 0 : -1; }
+
+int Copied(const std::string& from, const std::string& to) {
+  int error = 0;
+  return CopyFileDurably(from, to, error) ? 0 : error;
+}
+
+const TBusyCase kBusyCases[] = {
+    {"reading", "f",
+     [](const TTempDir& dir) {
+       return Failed(TFile::Open(dir / "f", TFile::TMode::kRead) != nullptr);
+     }},
+    {"writing over", "f",
+     [](const TTempDir& dir) {
+       return Failed(TFile::Open(dir / "f", TFile::TMode::kCreate) != nullptr);
+     }},
+    {"deleting", "f",
+     [](const TTempDir& dir) { return Failed(RemoveFile(dir / "f")); }},
+    {"renaming", "f",
+     [](const TTempDir& dir) {
+       return Failed(RenameFile(dir / "f", dir / "h"));
+     }},
+    {"renaming over", "g",
+     [](const TTempDir& dir) {
+       return Failed(RenameFile(dir / "f", dir / "g"));
+     }},
+    {"renaming to a free name", "f",
+     [](const TTempDir& dir) {
+       return Failed(RenameNoReplace(dir / "f", dir / "h"));
+     }},
+    {"copying", "f",
+     [](const TTempDir& dir) { return Copied(dir / "f", dir / "h"); },
+     32},  // ERROR_SHARING_VIOLATION
+    {"copying over", "g",
+     [](const TTempDir& dir) { return Copied(dir / "f", dir / "g"); }},
+};
+
+using TClock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+void WriteFandG(const TTempDir& dir) {
+  WriteBytes(dir / "f", "f");
+  WriteBytes(dir / "g", "g");
+}
+
+TEST(BusyFiles, AFileHeldForAMomentIsWaitedFor) {
+  for (const TBusyCase& busy : kBusyCases) {
+    SCOPED_TRACE(busy.Name);
+    TTempDir dir;
+    WriteFandG(dir);
+    bridge::testing::THeldFiles held({{dir / busy.Held, 300}});
+    ASSERT_TRUE(held.Held());
+    const auto start = TClock::now();
+    EXPECT_EQ(busy.Step(dir), 0);
+    // It met the held file: it would have taken a moment otherwise.
+    EXPECT_GT(TClock::now() - start, milliseconds(150));
+  }
+}
+
+// Each step waits about two seconds in all, then fails as the system
+// reported, having changed nothing; all run at once, on files of their own.
+TEST(BusyFiles, AFileHeldLongerFailsAfterTheWait) {
+  std::vector<std::unique_ptr<TTempDir>> dirs;
+  std::vector<bridge::testing::THeldFiles::THold> holds;
+  for (const TBusyCase& busy : kBusyCases) {
+    dirs.push_back(std::make_unique<TTempDir>());
+    WriteFandG(*dirs.back());
+    holds.push_back({*dirs.back() / busy.Held, 5000});
+  }
+  std::vector<int> outcomes(dirs.size());
+  std::vector<TClock::duration> took(dirs.size());
+  {
+    bridge::testing::THeldFiles held(holds);
+    ASSERT_TRUE(held.Held());
+    std::vector<std::thread> steps;
+    for (std::size_t i = 0; i < dirs.size(); ++i) {
+      steps.emplace_back([&, i] {
+        const auto start = TClock::now();
+        outcomes[i] = kBusyCases[i].Step(*dirs[i]);
+        took[i] = TClock::now() - start;
+      });
+    }
+    for (std::thread& step : steps) step.join();
+  }
+  for (std::size_t i = 0; i < dirs.size(); ++i) {
+    SCOPED_TRACE(kBusyCases[i].Name);
+    if (kBusyCases[i].Error == -1) {
+      EXPECT_NE(outcomes[i], 0);
+    } else {
+      EXPECT_EQ(outcomes[i], kBusyCases[i].Error);
+    }
+    EXPECT_GT(took[i], milliseconds(1900));
+    EXPECT_LT(took[i], milliseconds(3500));
+    EXPECT_THAT(ListNames(dirs[i]->Str()), ElementsAre("f", "g"));
+    EXPECT_EQ(ReadBytes(*dirs[i] / "f") + ReadBytes(*dirs[i] / "g"), "fg");
+  }
+}
+
+TEST(BusyFiles, ReadOnlyFilesAndDirectoriesFailAtOnce) {
+  TTempDir dir;
+  WriteFandG(dir);
+  std::filesystem::permissions(dir / "g", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  ASSERT_TRUE(CreateDir(dir / "d"));
+  const auto start = TClock::now();
+  EXPECT_FALSE(RemoveFile(dir / "g"));
+  EXPECT_FALSE(RemoveFile(dir / "d"));
+  EXPECT_FALSE(RenameFile(dir / "f", dir / "d"));
+  EXPECT_FALSE(TFile::Open(dir / "d", TFile::TMode::kCreate));
+  EXPECT_LT(TClock::now() - start, milliseconds(500));
+  std::filesystem::permissions(dir / "g", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
 }
 #endif
 

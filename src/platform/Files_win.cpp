@@ -1,8 +1,11 @@
 // The file operations on Windows: the wide-character API with UTF-16 names,
 // binary files shared for reading, writing and deleting, 64-bit sizes and
-// offsets, FlushFileBuffers, and renames written through to the disk.
+// offsets, FlushFileBuffers, and renames written through to the disk. A
+// file that another program holds for a moment is waited for.
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -34,6 +37,69 @@ std::wstring Wide(std::string_view path) {
 std::string Narrow(std::wstring_view text) {
   return Utf16ToCp1250(std::u16string(text.begin(), text.end()));
 }
+
+// Another program may hold a file for a moment: an antivirus scanner, the
+// search indexer, a backup agent or the devices' synchronisation open a new
+// or changed file and let it go within a second or so. An open, a rename, a
+// copy or a delete that meets such a hold fails with a sharing or a lock
+// violation, or with access denied on a file that is there. The step is
+// tried again, with growing pauses, for up to kBusyWait in all; then it
+// fails with the error the system gave.
+constexpr auto kBusyWait = std::chrono::milliseconds(2000);
+constexpr auto kFirstPause = std::chrono::milliseconds(10);
+constexpr auto kLongestPause = std::chrono::milliseconds(500);
+
+// Whether access denied on these paths can come from another program that
+// holds one of them: one of them is there, and each that is there is a file
+// that may be written. A read-only file, a directory and a name with
+// nothing behind it are refused for good.
+bool MayBeHeld(const std::wstring& path, const std::wstring& second) {
+  bool there = false;
+  for (const std::wstring* name : {&path, &second}) {
+    if (name->empty()) continue;
+    const DWORD attributes = ::GetFileAttributesW(name->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      // A file deleted while another program holds it stays until that
+      // program lets go, and cannot be looked at meanwhile.
+      if (::GetLastError() == ERROR_ACCESS_DENIED) there = true;
+      continue;
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) !=
+        0) {
+      return false;
+    }
+    there = true;
+  }
+  return there;
+}
+
+// One file operation's retries: call Again after each failed attempt.
+class TBusyRetry {
+ public:
+  // Whether the attempt that failed with the system's last error is worth
+  // repeating; it has waited its pause then. The last error is kept.
+  bool Again(const std::wstring& path, const std::wstring& second = {}) {
+    const DWORD error = ::GetLastError();
+    const auto now = std::chrono::steady_clock::now();
+    const bool again =
+        now < FDeadline &&
+        (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         (error == ERROR_ACCESS_DENIED && MayBeHeld(path, second)));
+    if (again) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          FDeadline - now);
+      ::Sleep(static_cast<DWORD>(std::min(FPause, left).count()));
+      FPause = std::min(FPause * 2, kLongestPause);
+    }
+    ::SetLastError(error);
+    return again;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point FDeadline =
+      std::chrono::steady_clock::now() + kBusyWait;
+  std::chrono::milliseconds FPause = kFirstPause;
+};
 
 HANDLE AsHandle(std::intptr_t native) {
   return reinterpret_cast<HANDLE>(native);
@@ -92,14 +158,20 @@ bool CreateDir(std::string_view path) {
 bool CopyFileDurably(std::string_view from, std::string_view to,
                      int& errorCode) {
   errorCode = 0;
+  const std::wstring source = Wide(from);
   const std::wstring target = Wide(to);
-  bool copied = Allowed(TFileOp::kCopy, from, to) &&
-                ::CopyFileW(Wide(from).c_str(), target.c_str(), FALSE) != 0;
+  TBusyRetry retry;
+  bool copied = Allowed(TFileOp::kCopy, from, to);
+  while (copied && ::CopyFileW(source.c_str(), target.c_str(), FALSE) == 0) {
+    copied = retry.Again(source, target);
+  }
   if (copied) {
     // The copy is flushed before the caller may delete the original.
-    const HANDLE handle =
-        ::CreateFileW(target.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    do {
+      handle = ::CreateFileW(target.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    } while (handle == INVALID_HANDLE_VALUE && retry.Again(target));
     copied = handle != INVALID_HANDLE_VALUE && FlushAndClose(handle);
   }
   if (!copied) errorCode = static_cast<int>(::GetLastError());
@@ -109,19 +181,37 @@ bool CopyFileDurably(std::string_view from, std::string_view to,
 bool RemoveFile(std::string_view path) {
   if (path.empty()) return true;
   if (!Allowed(TFileOp::kRemove, path)) return false;
-  return ::DeleteFileW(Wide(path).c_str()) != 0 || IsMissing(::GetLastError());
+  const std::wstring name = Wide(path);
+  TBusyRetry retry;
+  for (;;) {
+    if (::DeleteFileW(name.c_str()) != 0 || IsMissing(::GetLastError())) {
+      return true;
+    }
+    if (!retry.Again(name)) return false;
+  }
 }
 
-bool RenameFile(std::string_view from, std::string_view to) {
+namespace {
+
+bool Move(std::string_view from, std::string_view to, DWORD flags) {
   if (!Allowed(TFileOp::kRename, from, to)) return false;
-  return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  const std::wstring source = Wide(from);
+  const std::wstring target = Wide(to);
+  TBusyRetry retry;
+  while (::MoveFileExW(source.c_str(), target.c_str(), flags) == 0) {
+    if (!retry.Again(source, target)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RenameFile(std::string_view from, std::string_view to) {
+  return Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 bool RenameNoReplace(std::string_view from, std::string_view to) {
-  if (!Allowed(TFileOp::kRename, from, to)) return false;
-  return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                       MOVEFILE_WRITE_THROUGH) != 0;
+  return Move(from, to, MOVEFILE_WRITE_THROUGH);
 }
 
 // A rename is written through to the disk by MoveFileExW itself, and a
@@ -198,9 +288,13 @@ std::unique_ptr<TFile> TFile::Open(std::string_view path, TMode mode) {
   const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   const DWORD disposition =
       mode == TMode::kCreate ? CREATE_ALWAYS : OPEN_EXISTING;
-  const HANDLE handle =
-      ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring name = Wide(path);
+  TBusyRetry retry;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  do {
+    handle = ::CreateFileW(name.c_str(), access, kShareAll, nullptr,
+                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  } while (handle == INVALID_HANDLE_VALUE && retry.Again(name));
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);

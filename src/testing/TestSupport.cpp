@@ -235,6 +235,55 @@ TRunResult RunExecutable(const std::string& exe,
   return result;
 }
 
+THeldFiles::THeldFiles(const std::vector<THold>& holds) {
+  std::wstring command = Quoted(WideFromUtf8(FORBOOK_HOLD_FILES_EXE));
+  for (const THold& hold : holds) {
+    command += L" " + Quoted(WideFromUtf8(hold.Path)) + L" " +
+               std::to_wstring(hold.Milliseconds);
+  }
+  // The helper says "held" through a pipe; its end closes the pipe, so a
+  // helper that fails cannot leave the test waiting.
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE reading = nullptr;
+  HANDLE writing = nullptr;
+  if (::CreatePipe(&reading, &writing, &inherit, 0) == 0) {
+    ADD_FAILURE() << "no pipe for forbook-hold-files";
+    return;
+  }
+  ::SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writing;
+  startup.hStdError = writing;
+  PROCESS_INFORMATION process{};
+  const bool started =
+      ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                       nullptr, nullptr, &startup, &process) != 0;
+  ::CloseHandle(writing);
+  if (started) {
+    ::CloseHandle(process.hThread);
+    FProcess = process.hProcess;
+    std::string said;
+    char chunk[64];
+    DWORD got = 0;
+    while (said.find('\n') == std::string::npos &&
+           ::ReadFile(reading, chunk, sizeof chunk, &got, nullptr) != 0 &&
+           got > 0) {
+      said.append(chunk, got);
+    }
+    FHeld = said.starts_with("held");
+  }
+  ::CloseHandle(reading);
+  if (!FHeld) ADD_FAILURE() << "forbook-hold-files did not hold the files";
+}
+
+THeldFiles::~THeldFiles() {
+  if (FProcess == nullptr) return;
+  ::WaitForSingleObject(FProcess, INFINITE);
+  ::CloseHandle(FProcess);
+}
+
 #else
 
 namespace {
