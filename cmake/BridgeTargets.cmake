@@ -47,7 +47,7 @@ function(bridge_layer)
       # ctest -L picks a kind: tests that run the built program, tests that
       # check files against other tools, and the rest.
       set(program_tests
-        "WholeProgram.*:OverlappingJobs.*:DeviceLock.*:HeldFiles.*")
+        "WholeProgram.*:OverlappingJobs.*:DeviceLock.*:SitePaths.*:HeldFiles.*")
       set(interop_tests "*Interop*")
       gtest_discover_tests(${target}_tests DISCOVERY_TIMEOUT 60
         TEST_FILTER "${program_tests}" PROPERTIES LABELS whole-program)

@@ -251,6 +251,141 @@ TEST(DeviceLock, ASecondJobGivesUpAfterTheWait) {
   EXPECT_THAT(ListNames(dir.Str()), ElementsAre("00000001.lock"));
 }
 
+// What a send of device 12 and a receive of two documents give, with the
+// program and the devices' data where a site keeps them.
+struct TSiteRun {
+  std::string Exe;  // as the site starts it
+  testing::TRunResult Send;
+  testing::TRunResult Receive;
+  std::map<std::string, std::string> Tables;
+  std::string Dok;
+  std::string Poz;
+  std::vector<std::string> UploadLeft;
+};
+
+// program and catalog are paths as the site writes them; programHere and
+// catalogHere are the same directories as this test reaches them. The
+// program is installed in programHere and started by its path in program.
+TSiteRun RunSite(const std::string& program, const std::string& programHere,
+                 const std::string& catalog, const std::string& catalogHere) {
+  const std::string exe =
+      Join(program, platform::ExtractFileName(
+                        InstallProgram(FORBOOK_BRIDGE_EXE, programHere)));
+  testing::WriteBytes(Join(programHere, "forbook-bridge.cfg"),
+                      "[MAIN]\r\nKATALOG=" + catalog + "\r\nBACKUP=1\r\n");
+  std::filesystem::create_directories(Join(programHere, "12"));
+  std::filesystem::copy(FORBOOK_SOURCE_DIR "/samples/host/12/Eksport",
+                        Join(programHere, "12/Eksport"));
+  const std::string upload = Join(catalogHere, "Upload/00000012");
+  std::filesystem::create_directories(upload);
+  testing::WriteBytes(
+      Join(upload, "dokument.dbf"),
+      testing::TableBytes(
+          testing::HeadColumns(1),
+          {testing::Head(1), testing::Head(1, {{"numer", "13/2005"}})}));
+  testing::WriteBytes(
+      Join(upload, "poz_dok.dbf"),
+      testing::TableBytes(
+          testing::LineColumns(1),
+          {testing::Line(1), testing::Line(1, {{"numer", "13/2005"}})}));
+  TSiteRun run;
+  run.Exe = exe;
+  run.Send = RunExecutable(exe, {"RW:W", "KU:12"});
+  run.Receive = RunExecutable(exe, {"RW:O", "KU:12"});
+  run.Tables = testing::FilesIn(Join(catalogHere, "Download/00000012"));
+  run.Dok = ReadBytes(Join(programHere, "12/Import/dok.txt"));
+  run.Poz = ReadBytes(Join(programHere, "12/Import/poz.txt"));
+  run.UploadLeft = ListNames(upload);
+  return run;
+}
+
+// Directories to append to a path of from characters so that it has at
+// most length, and at least length - 1.
+std::string LevelsUpTo(std::size_t from, std::size_t length) {
+  std::string levels;
+  for (char level = 'a'; from + levels.size() + 1 < length; ++level) {
+    const std::size_t left = length - from - levels.size() - 1;
+    levels += platform::kPathDelimiter +
+              std::string(std::min<std::size_t>(50, left), level);
+  }
+  return levels;
+}
+
+// A site may keep the devices' data, or the program itself, on a file
+// server or deep in a tree: the jobs give there what they give anywhere,
+// and a message shows the path as the site wrote it.
+TEST(SitePaths, JobsRunOnASharedOrLongPathAsAnywhere) {
+  TTempDir plainProgram;
+  TTempDir plainData;
+  const TSiteRun reference = RunSite(plainProgram.Str(), plainProgram.Str(),
+                                     plainData.Str(), plainData.Str());
+  ASSERT_EQ(reference.Send.Status, 0) << reference.Send.Stderr;
+  ASSERT_EQ(reference.Receive.Status, 0) << reference.Receive.Stderr;
+  EXPECT_EQ(reference.Tables.size(), 6u);
+  EXPECT_EQ(std::count(reference.Dok.begin(), reference.Dok.end(), '\n'), 2);
+  EXPECT_THAT(reference.UploadLeft, ElementsAre("backup"));
+
+  struct TLayout {
+    const char* Name;
+    bool ProgramOnShare;
+    bool DataOnShare;
+    bool LongPaths;
+  };
+  std::vector<TLayout> layouts = {
+      {"program and data in long paths", false, false, true}};
+#ifdef _WIN32
+  layouts.push_back({"data on a share", false, true, false});
+  layouts.push_back({"program and data on a share, long", true, true, true});
+#endif
+  for (const TLayout& layout : layouts) {
+    SCOPED_TRACE(layout.Name);
+    TTempDir program;
+    TTempDir data;
+    std::string programHere = program.Str();
+    std::string dataHere = data.Str();
+    std::string programPath = programHere;
+    std::string dataPath = dataHere;
+#ifdef _WIN32
+    if (layout.ProgramOnShare)
+      programPath = testing::OnTheTestShare(programPath);
+    if (layout.DataOnShare) dataPath = testing::OnTheTestShare(dataPath);
+    if (programPath.empty() || dataPath.empty()) {
+      GTEST_SKIP() << "no share " << testing::kTestShare;
+    }
+#endif
+    if (layout.LongPaths) {
+      // The host starts the program by a path that Windows takes in its
+      // plain form (up to 259 characters), so the program's own directory
+      // is just short of that; its devices' files lie beyond it.
+      const std::string programLevels = LevelsUpTo(programPath.size(), 238);
+      programHere += programLevels;
+      programPath += programLevels;
+      std::filesystem::create_directories(programHere);
+      const std::string dataLevels = LevelsUpTo(dataPath.size(), 300);
+      dataHere += dataLevels;
+      dataPath += dataLevels;
+    }
+    const TSiteRun run = RunSite(programPath, programHere,
+                                 dataPath + platform::kPathDelimiter, dataHere);
+    EXPECT_EQ(run.Send.Status, 0) << run.Send.Stderr;
+    EXPECT_EQ(run.Receive.Status, 0) << run.Receive.Stderr;
+    EXPECT_EQ(run.Tables, reference.Tables);
+    EXPECT_EQ(run.Dok, reference.Dok);
+    EXPECT_EQ(run.Poz, reference.Poz);
+    EXPECT_EQ(run.UploadLeft, reference.UploadLeft);
+
+    // A new device meets a data directory two levels below a missing one.
+    const std::string missing = Join(dataPath, "brak/FORBOOK");
+    testing::WriteBytes(Join(programHere, "forbook-bridge.cfg"),
+                        "[MAIN]\r\nKATALOG=" + missing + "\r\n");
+    const auto result = RunExecutable(run.Exe, {"RW:W", "KU:13"});
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Stderr,
+              testing::ConsoleText(u8"Nie udało się utworzyć katalogu:") +
+                  missing + testing::ConsoleText(u8"\n"));
+  }
+}
+
 #ifdef _WIN32
 // Jobs that meet a file another program holds: the devices' synchronisation
 // an upload, a virus scanner yesterday's table, the host the empty dok.txt

@@ -10,6 +10,8 @@
 // program holds for a moment (a virus scanner, the indexer, a backup, the
 // devices' synchronisation) is tried again for up to about two seconds
 // before it fails; a read-only file or a directory in the way fails at once.
+// Paths of any length and network paths ("\\server\share\...") are taken
+// as they are written.
 #pragma once
 
 #include <chrono>

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/Cp1250.h"
+#include "testing/FaultPlan.h"
 #include "testing/TestSupport.h"
 
 namespace bridge::platform {
@@ -20,6 +21,7 @@ using bridge::testing::ReadBytes;
 using bridge::testing::TTempDir;
 using bridge::testing::WriteBytes;
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
 TEST(FileSystem, CreatesOneDirectoryLevelOnly) {
@@ -133,9 +135,57 @@ TEST(FileSystem, SplitsPaths) {
   EXPECT_EQ(ExtractFileDir("/c"), "/");
 }
 
+// Every operation on the files of a directory, as the jobs use them.
+void ExpectEveryOperationWorksIn(const std::string& directory) {
+  const std::string sub = Join(directory, "d");
+  ASSERT_TRUE(CreateDir(sub));
+  EXPECT_TRUE(DirectoryExists(sub));
+  const std::string file = Join(sub, "f.dbf");
+  auto writer = TReplaceOnCommit::Begin(file);
+  ASSERT_TRUE(writer);
+  ASSERT_TRUE(writer->Write("12345"));
+  ASSERT_TRUE(writer->Commit());
+  EXPECT_EQ(ProbePath(file), TPathKind::kFile);
+  EXPECT_EQ(FileSize(file), 5u);
+  EXPECT_EQ(ReadWholeFile(file), "12345");
+  int error = -1;
+  EXPECT_TRUE(CopyFileDurably(file, Join(sub, "copy.dbf"), error));
+  EXPECT_TRUE(RenameNoReplace(Join(sub, "copy.dbf"), Join(sub, "g.dbf")));
+  EXPECT_TRUE(RenameFile(Join(sub, "g.dbf"), file));
+  EXPECT_TRUE(FlushDirectory(sub));
+  TFileLock::TResult result{};
+  EXPECT_TRUE(TFileLock::Acquire(Join(sub, "d.lock"),
+                                 std::chrono::milliseconds(0), result));
+  const auto entries = ListDirectory(sub);
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 1u);
+  EXPECT_EQ(entries->at(0).Name, "f.dbf");
+  EXPECT_TRUE(RemoveFile(file));
+  EXPECT_EQ(ProbePath(file), TPathKind::kNone);
+}
+
+// Directories below dir, each level made on its own, until the path is
+// longer than Windows takes in its plain form (260 characters).
+std::string MakeLongPath(const std::string& dir) {
+  std::string path = dir;
+  for (char level = 'a'; path.size() <= 300; ++level) {
+    path = Join(path, std::string(60, level));
+    if (!CreateDir(path)) return "";
+  }
+  return path;
+}
+
+TEST(FileSystem, EveryOperationWorksOnPathsOfAnyLength) {
+  TTempDir dir;
+  const std::string path = MakeLongPath(dir.Str());
+  ASSERT_FALSE(path.empty());
+  ExpectEveryOperationWorksIn(path);
+}
+
 #ifdef _WIN32
 // A drive's root keeps its delimiter, which it needs to name the root and
-// not the drive's current directory; "/" separates as "\\" does.
+// not the drive's current directory; "/" separates as "\\" does. A share
+// is a root of its own.
 TEST(WindowsPaths, DriveRootsKeepTheirDelimiter) {
   EXPECT_EQ(ExtractFileDir("C:\\forbook-bridge.exe"), "C:\\");
   EXPECT_EQ(ExtractFileDir("C:/FORBOOK/Upload"), "C:/FORBOOK");
@@ -145,6 +195,28 @@ TEST(WindowsPaths, DriveRootsKeepTheirDelimiter) {
             "\\\\serwer\\udzial");
   EXPECT_EQ(ExtractFileDir("//serwer/udzial/FORBOOK/"),
             "//serwer/udzial/FORBOOK");
+}
+
+// Nothing asks the system, or the network, to create a drive or a share.
+TEST(WindowsPaths, RootsAreNeverCreated) {
+  bridge::testing::TScopedFaults faults;
+  for (const char* root : {"C:", "C:\\", "\\\\serwer", "\\\\serwer\\udzial",
+                           "\\\\nieznany\\udzial\\", "//serwer/udzial"}) {
+    EXPECT_FALSE(CreateDir(root)) << root;
+  }
+  EXPECT_THAT(faults->Trace(), IsEmpty());
+}
+
+TEST(WindowsPaths, EveryOperationWorksOnAShare) {
+  TTempDir dir;
+  const std::string share = bridge::testing::OnTheTestShare(dir.Str());
+  if (share.empty()) {
+    GTEST_SKIP() << "no share " << bridge::testing::kTestShare;
+  }
+  ExpectEveryOperationWorksIn(share);
+  const std::string path = MakeLongPath(share);
+  ASSERT_FALSE(path.empty());
+  ExpectEveryOperationWorksIn(path);
 }
 
 // The file operations as they meet a file that another program holds: the

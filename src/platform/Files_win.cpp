@@ -1,7 +1,8 @@
 // The file operations on Windows: the wide-character API with UTF-16 names,
 // binary files shared for reading, writing and deleting, 64-bit sizes and
-// offsets, FlushFileBuffers, and renames written through to the disk. A
-// file that another program holds for a moment is waited for.
+// offsets, FlushFileBuffers, and renames written through to the disk. Long
+// paths reach the system in their extended form, and a file that another
+// program holds for a moment is waited for.
 #include <windows.h>
 
 #include <algorithm>
@@ -29,6 +30,14 @@ constexpr DWORD kIoChunk = DWORD{1} << 20;
 constexpr DWORD kShareAll =
     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+constexpr std::wstring_view kExtended = L"\\\\?\\";
+constexpr std::wstring_view kExtendedUnc = L"\\\\?\\UNC\\";
+constexpr std::wstring_view kDevice = L"\\\\.\\";
+// From this length on a path goes to the system in the extended form: the
+// plain form of a directory must leave room for a short file name below
+// MAX_PATH, and the extended form has no such limit.
+constexpr std::size_t kLongPath = MAX_PATH - 12;
+
 std::wstring Wide(std::string_view path) {
   const std::u16string utf16 = Cp1250ToUtf16(path);
   return std::wstring(utf16.begin(), utf16.end());
@@ -36,6 +45,80 @@ std::wstring Wide(std::string_view path) {
 
 std::string Narrow(std::wstring_view text) {
   return Utf16ToCp1250(std::u16string(text.begin(), text.end()));
+}
+
+bool IsDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// "C:\..." or "\\server\share\...": a path that needs no current directory.
+bool IsAbsolute(std::wstring_view path) {
+  return (path.size() >= 3 && path[1] == L':' && IsDelimiter(path[2])) ||
+         (path.size() >= 2 && IsDelimiter(path[0]) && IsDelimiter(path[1]));
+}
+
+// The path as the wide-character API takes it. A path that is, or resolves
+// to, kLongPath characters or more goes in the extended form ("\\?\C:\..."
+// or "\\?\UNC\server\share\..."). That form is taken literally, so it is
+// made from the full path, with "\" only and nothing relative left in it.
+// Every other path goes as it is, and what the program shows is always the
+// path as it was given.
+std::wstring ApiPath(std::string_view path) {
+  std::wstring wide = Wide(path);
+  if ((IsAbsolute(wide) && wide.size() < kLongPath) ||
+      wide.starts_with(kExtended) || wide.starts_with(kDevice)) {
+    return wide;
+  }
+  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  const DWORD length =
+      ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return wide;
+  full.resize(length);
+  // A device's name resolves to "\\.\NAME", which is no file's path.
+  if (full.size() < kLongPath || full.starts_with(kExtended) ||
+      full.starts_with(kDevice)) {
+    return wide;
+  }
+  if (full.starts_with(L"\\\\")) {
+    return std::wstring(kExtendedUnc) + full.substr(2);
+  }
+  if (full.size() >= 3 && full[1] == L':') {
+    return std::wstring(kExtended) + full;
+  }
+  return wide;
+}
+
+// A drive's root ("C:", "C:\") or a share's ("\\server", "\\server\share",
+// with a final delimiter or not): none of them is made by creating a
+// directory, and the attempt would only ask the network about a name.
+bool IsRoot(std::string_view path) {
+  if (path.size() >= 2 && path[1] == ':') {
+    return path.size() == 2 || (path.size() == 3 && IsPathDelimiter(path[2]));
+  }
+  if (path.size() < 3 || !IsPathDelimiter(path[0]) ||
+      !IsPathDelimiter(path[1])) {
+    return false;
+  }
+  path.remove_prefix(2);
+  if (IsPathDelimiter(path.back())) path.remove_suffix(1);
+  int parts = 1;
+  for (const char c : path) {
+    if (IsPathDelimiter(c)) ++parts;
+  }
+  return parts <= 2;
+}
+
+// The path that GetModuleFileNameW gives, as a person writes it: a program
+// started by its extended path gets that form back, and Wine gives a
+// program started from a share "UNC\server\share\...", which would read as
+// a relative path.
+std::wstring PlainForm(std::wstring path) {
+  if (path.starts_with(kExtendedUnc)) {
+    return L"\\\\" + path.substr(kExtendedUnc.size());
+  }
+  if (path.starts_with(kExtended)) return path.substr(kExtended.size());
+  if (path.starts_with(L"UNC\\")) return L"\\" + path.substr(3);
+  return path;
 }
 
 // Another program may hold a file for a moment: an antivirus scanner, the
@@ -126,7 +209,7 @@ bool FlushAndClose(HANDLE handle) {
 std::optional<TPathKind> ProbePath(std::string_view path) {
   if (path.empty()) return TPathKind::kNone;
   if (!Allowed(TFileOp::kProbe, path)) return std::nullopt;
-  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(ApiPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     if (IsMissing(::GetLastError())) return TPathKind::kNone;
     return std::nullopt;
@@ -141,7 +224,7 @@ std::optional<TPathKind> ProbePath(std::string_view path) {
 std::optional<std::uint64_t> FileSize(std::string_view path) {
   if (path.empty() || !Allowed(TFileOp::kProbe, path)) return std::nullopt;
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard,
+  if (::GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard,
                              &data) == 0 ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return std::nullopt;
@@ -150,16 +233,21 @@ std::optional<std::uint64_t> FileSize(std::string_view path) {
 }
 
 bool CreateDir(std::string_view path) {
-  if (path.empty() || !Allowed(TFileOp::kCreateDir, path)) return false;
-  if (::CreateDirectoryW(Wide(path).c_str(), nullptr) == 0) return false;
+  if (path.empty()) return false;
+  if (IsRoot(path)) {
+    ::SetLastError(ERROR_BAD_PATHNAME);
+    return false;
+  }
+  if (!Allowed(TFileOp::kCreateDir, path)) return false;
+  if (::CreateDirectoryW(ApiPath(path).c_str(), nullptr) == 0) return false;
   return FlushDirectory(ParentOf(path));
 }
 
 bool CopyFileDurably(std::string_view from, std::string_view to,
                      int& errorCode) {
   errorCode = 0;
-  const std::wstring source = Wide(from);
-  const std::wstring target = Wide(to);
+  const std::wstring source = ApiPath(from);
+  const std::wstring target = ApiPath(to);
   TBusyRetry retry;
   bool copied = Allowed(TFileOp::kCopy, from, to);
   while (copied && ::CopyFileW(source.c_str(), target.c_str(), FALSE) == 0) {
@@ -181,7 +269,7 @@ bool CopyFileDurably(std::string_view from, std::string_view to,
 bool RemoveFile(std::string_view path) {
   if (path.empty()) return true;
   if (!Allowed(TFileOp::kRemove, path)) return false;
-  const std::wstring name = Wide(path);
+  const std::wstring name = ApiPath(path);
   TBusyRetry retry;
   for (;;) {
     if (::DeleteFileW(name.c_str()) != 0 || IsMissing(::GetLastError())) {
@@ -195,8 +283,8 @@ namespace {
 
 bool Move(std::string_view from, std::string_view to, DWORD flags) {
   if (!Allowed(TFileOp::kRename, from, to)) return false;
-  const std::wstring source = Wide(from);
-  const std::wstring target = Wide(to);
+  const std::wstring source = ApiPath(from);
+  const std::wstring target = ApiPath(to);
   TBusyRetry retry;
   while (::MoveFileExW(source.c_str(), target.c_str(), flags) == 0) {
     if (!retry.Again(source, target)) return false;
@@ -222,7 +310,7 @@ bool FlushDirectory(std::string_view path) {
 
 std::optional<std::vector<TDirEntry>> ListDirectory(std::string_view path) {
   if (!Allowed(TFileOp::kList, path)) return std::nullopt;
-  std::wstring pattern = Wide(path);
+  std::wstring pattern = ApiPath(path);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
     pattern += L'\\';
   }
@@ -258,7 +346,7 @@ std::string RunningExecutablePath() {
     if (length == 0) return "";
     if (length < path.size()) {
       path.resize(length);
-      return Narrow(path);
+      return Narrow(PlainForm(std::move(path)));
     }
     path.resize(path.size() * 2);
   }
@@ -288,7 +376,7 @@ std::unique_ptr<TFile> TFile::Open(std::string_view path, TMode mode) {
   const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   const DWORD disposition =
       mode == TMode::kCreate ? CREATE_ALWAYS : OPEN_EXISTING;
-  const std::wstring name = Wide(path);
+  const std::wstring name = ApiPath(path);
   TBusyRetry retry;
   HANDLE handle = INVALID_HANDLE_VALUE;
   do {
@@ -380,8 +468,8 @@ namespace files_internal {
 // by the system when that holder closes it or ends in any way.
 TLockTry TryLock(std::string_view path) {
   const HANDLE handle = ::CreateFileW(
-      Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+      ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     return {TFileLock::TResult::kHeld, false, AsNative(handle)};
   }

@@ -105,6 +105,12 @@ class THeldFiles {
   void* FProcess = nullptr;
   bool FHeld = false;
 };
+
+// The share \\serwer\udzial, which the tests' Wine prefix maps to the root
+// of drive C:, and a path on C: as a path on that share; "" for a path
+// elsewhere or when the share cannot be reached.
+inline constexpr std::string_view kTestShare = "\\\\serwer\\udzial";
+std::string OnTheTestShare(const std::string& path);
 #endif
 
 // Message boxes that record what they were shown and answer from a script.
