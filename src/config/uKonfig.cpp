@@ -109,12 +109,29 @@ void AddCatalogue(TRecParams& p) {
   p.AddChoiceList("GRUPA_CEN_JAKO", "Brak;Grupa 1;Grupa 2");
 }
 
+// Windows takes these names, alone or with an extension, for its devices,
+// and drops a final dot or blank from every name: the device's directories
+// would be a device, or another device's directories. They are refused on
+// every system, so that a site's directories can move between them.
+bool IsReservedOnWindows(std::string_view name) {
+  if (name.ends_with('.') || name.ends_with(' ')) return true;
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (stem.ends_with(' ')) stem.remove_suffix(1);
+  const std::string upper = UpperCase(stem);
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") {
+    return true;
+  }
+  return upper.size() == 4 &&
+         (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
 }  // namespace
 
 // A device name is used as one directory name, so it may hold nothing that
 // leads out of its directory or that no file name may hold.
 bool IsValidDeviceName(std::string_view name) {
-  if (name == "." || name == "..") return false;
+  if (name == "." || name == ".." || IsReservedOnWindows(name)) return false;
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 32 || byte == 127) return false;

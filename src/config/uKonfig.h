@@ -73,7 +73,9 @@ std::string KeyFromHint(std::string_view hint);
 std::string NormalDeviceName(std::string_view deviceName);
 // Whether a device name can serve as one directory name: none of "/", "\",
 // ":", the other characters no file name may hold, control characters, nor
-// "." or "..". The empty name is valid.
+// "." or "..". Nor a name that Windows reserves for a device (CON, PRN, AUX,
+// NUL, COM1 to COM9, LPT1 to LPT9, in any case, with an extension or not) or
+// alters (a final dot or blank), on every system. The empty name is valid.
 bool IsValidDeviceName(std::string_view name);
 
 class TConfigFile {

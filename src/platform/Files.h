@@ -5,6 +5,13 @@
 // Every operation that can fail says so in its result, and every one asks
 // the installed file faults first (platform/FileFaults.h), so tests can make
 // any step fail or stop there.
+//
+// On Windows an open, rename, copy or delete that meets a file another
+// program holds for a moment (a virus scanner, the indexer, a backup, the
+// devices' synchronisation) is tried again for up to about two seconds
+// before it fails; a read-only file or a directory in the way fails at once.
+// Paths of any length and network paths ("\\server\share\...") are taken
+// as they are written.
 #pragma once
 
 #include <chrono>
@@ -40,7 +47,9 @@ std::optional<std::uint64_t> FileSize(std::string_view path);
 bool DirectoryExists(std::string_view path);  // a directory
 
 // Creates this one directory; its parent must exist. The parent is flushed,
-// so the new directory outlives a power cut. False when that fails.
+// so the new directory outlives a power cut. False when that fails, and
+// always for a drive's or a share's root ("C:\", "\\server\share"), which
+// no program creates.
 [[nodiscard]] bool CreateDir(std::string_view path);
 // Whether a write may replace a file that is at its target already.
 enum class TExisting { kReplace, kKeep };

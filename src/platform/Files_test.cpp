@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <thread>
 
 #include "platform/Cp1250.h"
 #include "platform/Files_internal.h"
@@ -20,6 +23,8 @@ using bridge::testing::ReadBytes;
 using bridge::testing::TTempDir;
 using bridge::testing::WriteBytes;
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 TEST(FileSystem, CreatesOneDirectoryLevelOnly) {
   TTempDir dir;
@@ -185,14 +190,213 @@ TEST(FileSystem, SplitsPaths) {
   EXPECT_EQ(ExtractFileDir("/c"), "/");
 }
 
+// Every operation on the files of a directory, as the jobs use them.
+void ExpectEveryOperationWorksIn(const std::string& directory) {
+  const std::string sub = Join(directory, "d");
+  ASSERT_TRUE(CreateDir(sub));
+  EXPECT_TRUE(DirectoryExists(sub));
+  const std::string file = Join(sub, "f.dbf");
+  auto writer = TReplaceOnCommit::Begin(file);
+  ASSERT_TRUE(writer);
+  ASSERT_TRUE(writer->Write("12345"));
+  ASSERT_TRUE(writer->Commit());
+  EXPECT_EQ(ProbePath(file), TPathKind::kFile);
+  EXPECT_EQ(FileSize(file), 5u);
+  EXPECT_EQ(ReadWholeFile(file), "12345");
+  int error = -1;
+  EXPECT_TRUE(CopyFileDurably(file, Join(sub, "copy.dbf"), error));
+  EXPECT_TRUE(RenameNoReplace(Join(sub, "copy.dbf"), Join(sub, "g.dbf")));
+  EXPECT_TRUE(RenameFile(Join(sub, "g.dbf"), file));
+  EXPECT_TRUE(FlushDirectory(sub));
+  TFileLock::TResult result{};
+  EXPECT_TRUE(TFileLock::Acquire(Join(sub, "d.lock"),
+                                 std::chrono::milliseconds(0), result));
+  const auto entries = ListDirectory(sub);
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 1u);
+  EXPECT_EQ(entries->at(0).Name, "f.dbf");
+  EXPECT_TRUE(RemoveFile(file));
+  EXPECT_EQ(ProbePath(file), TPathKind::kNone);
+}
+
+// Directories below dir, each level made on its own, until the path is
+// longer than Windows takes in its plain form (260 characters).
+std::string MakeLongPath(const std::string& dir) {
+  std::string path = dir;
+  for (char level = 'a'; path.size() <= 300; ++level) {
+    path = Join(path, std::string(60, level));
+    if (!CreateDir(path)) return "";
+  }
+  return path;
+}
+
+TEST(FileSystem, EveryOperationWorksOnPathsOfAnyLength) {
+  TTempDir dir;
+  const std::string path = MakeLongPath(dir.Str());
+  ASSERT_FALSE(path.empty());
+  ExpectEveryOperationWorksIn(path);
+}
+
 #ifdef _WIN32
 // A drive's root keeps its delimiter, which it needs to name the root and
-// not the drive's current directory; "/" separates as "\\" does.
+// not the drive's current directory; "/" separates as "\\" does. A share
+// is a root of its own.
 TEST(WindowsPaths, DriveRootsKeepTheirDelimiter) {
   EXPECT_EQ(ExtractFileDir("C:\\forbook-bridge.exe"), "C:\\");
   EXPECT_EQ(ExtractFileDir("C:/FORBOOK/Upload"), "C:/FORBOOK");
   EXPECT_EQ(ExtractFileName("C:\\FORBOOK/Download\\klient.dbf"), "klient.dbf");
   EXPECT_EQ(ProbePath("C:\\"), TPathKind::kDirectory);
+  EXPECT_EQ(ExtractFileDir("\\\\serwer\\udzial\\FORBOOK"),
+            "\\\\serwer\\udzial");
+  EXPECT_EQ(ExtractFileDir("//serwer/udzial/FORBOOK/"),
+            "//serwer/udzial/FORBOOK");
+}
+
+// Nothing asks the system, or the network, to create a drive or a share.
+TEST(WindowsPaths, RootsAreNeverCreated) {
+  bridge::testing::TScopedFaults faults;
+  for (const char* root : {"C:", "C:\\", "\\\\serwer", "\\\\serwer\\udzial",
+                           "\\\\nieznany\\udzial\\", "//serwer/udzial"}) {
+    EXPECT_FALSE(CreateDir(root)) << root;
+  }
+  EXPECT_THAT(faults->Trace(), IsEmpty());
+}
+
+TEST(WindowsPaths, EveryOperationWorksOnAShare) {
+  TTempDir dir;
+  const std::string share = bridge::testing::OnTheTestShare(dir.Str());
+  if (share.empty()) {
+    GTEST_SKIP() << "no share " << bridge::testing::kTestShare;
+  }
+  ExpectEveryOperationWorksIn(share);
+  const std::string path = MakeLongPath(share);
+  ASSERT_FALSE(path.empty());
+  ExpectEveryOperationWorksIn(path);
+}
+
+// The file operations as they meet a file that another program holds: the
+// helper holds "f" or "g" of a directory that holds both. Each step gives 0
+// when it succeeds, otherwise the system's error number where the program
+// shows it (a backup's copy) and -1 elsewhere.
+struct TBusyCase {
+  const char* Name;
+  const char* Held;
+  std::function<int(const TTempDir&)> Step;
+  int Error = -1;
+};
+
+int Failed(bool done) { return done ? 0 : -1; }
+
+int Copied(const std::string& from, const std::string& to) {
+  int error = 0;
+  return CopyFileDurably(from, to, error) ? 0 : error;
+}
+
+const TBusyCase kBusyCases[] = {
+    {"reading", "f",
+     [](const TTempDir& dir) {
+       return Failed(TFile::Open(dir / "f", TFile::TMode::kRead) != nullptr);
+     }},
+    {"writing over", "f",
+     [](const TTempDir& dir) {
+       return Failed(TFile::Open(dir / "f", TFile::TMode::kCreate) != nullptr);
+     }},
+    {"deleting", "f",
+     [](const TTempDir& dir) { return Failed(RemoveFile(dir / "f")); }},
+    {"renaming", "f",
+     [](const TTempDir& dir) {
+       return Failed(RenameFile(dir / "f", dir / "h"));
+     }},
+    {"renaming over", "g",
+     [](const TTempDir& dir) {
+       return Failed(RenameFile(dir / "f", dir / "g"));
+     }},
+    {"renaming to a free name", "f",
+     [](const TTempDir& dir) {
+       return Failed(RenameNoReplace(dir / "f", dir / "h"));
+     }},
+    {"copying", "f",
+     [](const TTempDir& dir) { return Copied(dir / "f", dir / "h"); },
+     32},  // ERROR_SHARING_VIOLATION
+    {"copying over", "g",
+     [](const TTempDir& dir) { return Copied(dir / "f", dir / "g"); }},
+};
+
+using TClock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+void WriteFandG(const TTempDir& dir) {
+  WriteBytes(dir / "f", "f");
+  WriteBytes(dir / "g", "g");
+}
+
+TEST(BusyFiles, AFileHeldForAMomentIsWaitedFor) {
+  for (const TBusyCase& busy : kBusyCases) {
+    SCOPED_TRACE(busy.Name);
+    TTempDir dir;
+    WriteFandG(dir);
+    bridge::testing::THeldFiles held({{dir / busy.Held, 300}});
+    ASSERT_TRUE(held.Held());
+    const auto start = TClock::now();
+    EXPECT_EQ(busy.Step(dir), 0);
+    // It met the held file: it would have taken a moment otherwise.
+    EXPECT_GT(TClock::now() - start, milliseconds(150));
+  }
+}
+
+// Each step waits about two seconds in all, then fails as the system
+// reported, having changed nothing; all run at once, on files of their own.
+TEST(BusyFiles, AFileHeldLongerFailsAfterTheWait) {
+  std::vector<std::unique_ptr<TTempDir>> dirs;
+  std::vector<bridge::testing::THeldFiles::THold> holds;
+  for (const TBusyCase& busy : kBusyCases) {
+    dirs.push_back(std::make_unique<TTempDir>());
+    WriteFandG(*dirs.back());
+    holds.push_back({*dirs.back() / busy.Held, 5000});
+  }
+  std::vector<int> outcomes(dirs.size());
+  std::vector<TClock::duration> took(dirs.size());
+  {
+    bridge::testing::THeldFiles held(holds);
+    ASSERT_TRUE(held.Held());
+    std::vector<std::thread> steps;
+    for (std::size_t i = 0; i < dirs.size(); ++i) {
+      steps.emplace_back([&, i] {
+        const auto start = TClock::now();
+        outcomes[i] = kBusyCases[i].Step(*dirs[i]);
+        took[i] = TClock::now() - start;
+      });
+    }
+    for (std::thread& step : steps) step.join();
+  }
+  for (std::size_t i = 0; i < dirs.size(); ++i) {
+    SCOPED_TRACE(kBusyCases[i].Name);
+    if (kBusyCases[i].Error == -1) {
+      EXPECT_NE(outcomes[i], 0);
+    } else {
+      EXPECT_EQ(outcomes[i], kBusyCases[i].Error);
+    }
+    EXPECT_GT(took[i], milliseconds(1900));
+    EXPECT_LT(took[i], milliseconds(3500));
+    EXPECT_THAT(ListNames(dirs[i]->Str()), ElementsAre("f", "g"));
+    EXPECT_EQ(ReadBytes(*dirs[i] / "f") + ReadBytes(*dirs[i] / "g"), "fg");
+  }
+}
+
+TEST(BusyFiles, ReadOnlyFilesAndDirectoriesFailAtOnce) {
+  TTempDir dir;
+  WriteFandG(dir);
+  std::filesystem::permissions(dir / "g", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  ASSERT_TRUE(CreateDir(dir / "d"));
+  const auto start = TClock::now();
+  EXPECT_FALSE(RemoveFile(dir / "g"));
+  EXPECT_FALSE(RemoveFile(dir / "d"));
+  EXPECT_FALSE(RenameFile(dir / "f", dir / "d"));
+  EXPECT_FALSE(TFile::Open(dir / "d", TFile::TMode::kCreate));
+  EXPECT_LT(TClock::now() - start, milliseconds(500));
+  std::filesystem::permissions(dir / "g", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
 }
 #endif
 

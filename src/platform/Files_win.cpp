@@ -1,8 +1,12 @@
 // The file operations on Windows: the wide-character API with UTF-16 names,
 // binary files shared for reading, writing and deleting, 64-bit sizes and
-// offsets, FlushFileBuffers, and renames written through to the disk.
+// offsets, FlushFileBuffers, and renames written through to the disk. Long
+// paths reach the system in their extended form, and a file that another
+// program holds for a moment is waited for.
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -26,6 +30,14 @@ constexpr DWORD kIoChunk = DWORD{1} << 20;
 constexpr DWORD kShareAll =
     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+constexpr std::wstring_view kExtended = L"\\\\?\\";
+constexpr std::wstring_view kExtendedUnc = L"\\\\?\\UNC\\";
+constexpr std::wstring_view kDevice = L"\\\\.\\";
+// From this length on a path goes to the system in the extended form: the
+// plain form of a directory must leave room for a short file name below
+// MAX_PATH, and the extended form has no such limit.
+constexpr std::size_t kLongPath = MAX_PATH - 12;
+
 std::wstring Wide(std::string_view path) {
   const std::u16string utf16 = Cp1250ToUtf16(path);
   return std::wstring(utf16.begin(), utf16.end());
@@ -34,6 +46,143 @@ std::wstring Wide(std::string_view path) {
 std::string Narrow(std::wstring_view text) {
   return Utf16ToCp1250(std::u16string(text.begin(), text.end()));
 }
+
+bool IsDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// "C:\..." or "\\server\share\...": a path that needs no current directory.
+bool IsAbsolute(std::wstring_view path) {
+  return (path.size() >= 3 && path[1] == L':' && IsDelimiter(path[2])) ||
+         (path.size() >= 2 && IsDelimiter(path[0]) && IsDelimiter(path[1]));
+}
+
+// The path as the wide-character API takes it. A path that is, or resolves
+// to, kLongPath characters or more goes in the extended form ("\\?\C:\..."
+// or "\\?\UNC\server\share\..."). That form is taken literally, so it is
+// made from the full path, with "\" only and nothing relative left in it.
+// Every other path goes as it is, and what the program shows is always the
+// path as it was given.
+std::wstring ApiPath(std::string_view path) {
+  std::wstring wide = Wide(path);
+  if ((IsAbsolute(wide) && wide.size() < kLongPath) ||
+      wide.starts_with(kExtended) || wide.starts_with(kDevice)) {
+    return wide;
+  }
+  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  const DWORD length =
+      ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return wide;
+  full.resize(length);
+  // A device's name resolves to "\\.\NAME", which is no file's path.
+  if (full.size() < kLongPath || full.starts_with(kExtended) ||
+      full.starts_with(kDevice)) {
+    return wide;
+  }
+  if (full.starts_with(L"\\\\")) {
+    return std::wstring(kExtendedUnc) + full.substr(2);
+  }
+  if (full.size() >= 3 && full[1] == L':') {
+    return std::wstring(kExtended) + full;
+  }
+  return wide;
+}
+
+// A drive's root ("C:", "C:\") or a share's ("\\server", "\\server\share",
+// with a final delimiter or not): none of them is made by creating a
+// directory, and the attempt would only ask the network about a name.
+bool IsRoot(std::string_view path) {
+  if (path.size() >= 2 && path[1] == ':') {
+    return path.size() == 2 || (path.size() == 3 && IsPathDelimiter(path[2]));
+  }
+  if (path.size() < 3 || !IsPathDelimiter(path[0]) ||
+      !IsPathDelimiter(path[1])) {
+    return false;
+  }
+  path.remove_prefix(2);
+  if (IsPathDelimiter(path.back())) path.remove_suffix(1);
+  int parts = 1;
+  for (const char c : path) {
+    if (IsPathDelimiter(c)) ++parts;
+  }
+  return parts <= 2;
+}
+
+// The path that GetModuleFileNameW gives, as a person writes it: a program
+// started by its extended path gets that form back, and Wine gives a
+// program started from a share "UNC\server\share\...", which would read as
+// a relative path.
+std::wstring PlainForm(std::wstring path) {
+  if (path.starts_with(kExtendedUnc)) {
+    return L"\\\\" + path.substr(kExtendedUnc.size());
+  }
+  if (path.starts_with(kExtended)) return path.substr(kExtended.size());
+  if (path.starts_with(L"UNC\\")) return L"\\" + path.substr(3);
+  return path;
+}
+
+// Another program may hold a file for a moment: an antivirus scanner, the
+// search indexer, a backup agent or the devices' synchronisation open a new
+// or changed file and let it go within a second or so. An open, a rename, a
+// copy or a delete that meets such a hold fails with a sharing or a lock
+// violation, or with access denied on a file that is there. The step is
+// tried again, with growing pauses, for up to kBusyWait in all; then it
+// fails with the error the system gave.
+constexpr auto kBusyWait = std::chrono::milliseconds(2000);
+constexpr auto kFirstPause = std::chrono::milliseconds(10);
+constexpr auto kLongestPause = std::chrono::milliseconds(500);
+
+// Whether access denied on these paths can come from another program that
+// holds one of them: one of them is there, and each that is there is a file
+// that may be written. A read-only file, a directory and a name with
+// nothing behind it are refused for good.
+bool MayBeHeld(const std::wstring& path, const std::wstring& second) {
+  bool there = false;
+  for (const std::wstring* name : {&path, &second}) {
+    if (name->empty()) continue;
+    const DWORD attributes = ::GetFileAttributesW(name->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      // A file deleted while another program holds it stays until that
+      // program lets go, and cannot be looked at meanwhile.
+      if (::GetLastError() == ERROR_ACCESS_DENIED) there = true;
+      continue;
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) !=
+        0) {
+      return false;
+    }
+    there = true;
+  }
+  return there;
+}
+
+// One file operation's retries: call Again after each failed attempt.
+class TBusyRetry {
+ public:
+  // Whether the attempt that failed with the system's last error is worth
+  // repeating; it has waited its pause then. The last error is kept.
+  bool Again(const std::wstring& path, const std::wstring& second = {}) {
+    const DWORD error = ::GetLastError();
+    const auto now = std::chrono::steady_clock::now();
+    const bool again =
+        now < FDeadline &&
+        (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         (error == ERROR_ACCESS_DENIED && MayBeHeld(path, second)));
+    if (again) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          FDeadline - now);
+      ::Sleep(static_cast<DWORD>(std::min(FPause, left).count()));
+      FPause = std::min(FPause * 2, kLongestPause);
+    }
+    ::SetLastError(error);
+    return again;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point FDeadline =
+      std::chrono::steady_clock::now() + kBusyWait;
+  std::chrono::milliseconds FPause = kFirstPause;
+};
 
 HANDLE AsHandle(std::intptr_t native) {
   return reinterpret_cast<HANDLE>(native);
@@ -55,7 +204,7 @@ bool IsMissing(DWORD error) {
 std::optional<TPathKind> ProbePath(std::string_view path) {
   if (path.empty()) return TPathKind::kNone;
   if (!Allowed(TFileOp::kProbe, path)) return std::nullopt;
-  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(ApiPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     if (IsMissing(::GetLastError())) return TPathKind::kNone;
     return std::nullopt;
@@ -70,7 +219,7 @@ std::optional<TPathKind> ProbePath(std::string_view path) {
 std::optional<std::uint64_t> FileSize(std::string_view path) {
   if (path.empty() || !Allowed(TFileOp::kProbe, path)) return std::nullopt;
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard,
+  if (::GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard,
                              &data) == 0 ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return std::nullopt;
@@ -79,27 +228,50 @@ std::optional<std::uint64_t> FileSize(std::string_view path) {
 }
 
 bool CreateDir(std::string_view path) {
-  if (path.empty() || !Allowed(TFileOp::kCreateDir, path)) return false;
-  if (::CreateDirectoryW(Wide(path).c_str(), nullptr) == 0) return false;
+  if (path.empty()) return false;
+  if (IsRoot(path)) {
+    ::SetLastError(ERROR_BAD_PATHNAME);
+    return false;
+  }
+  if (!Allowed(TFileOp::kCreateDir, path)) return false;
+  if (::CreateDirectoryW(ApiPath(path).c_str(), nullptr) == 0) return false;
   return FlushDirectory(ParentOf(path));
 }
 
 bool RemoveFile(std::string_view path) {
   if (path.empty()) return true;
   if (!Allowed(TFileOp::kRemove, path)) return false;
-  return ::DeleteFileW(Wide(path).c_str()) != 0 || IsMissing(::GetLastError());
+  const std::wstring name = ApiPath(path);
+  TBusyRetry retry;
+  for (;;) {
+    if (::DeleteFileW(name.c_str()) != 0 || IsMissing(::GetLastError())) {
+      return true;
+    }
+    if (!retry.Again(name)) return false;
+  }
 }
 
-bool RenameFile(std::string_view from, std::string_view to) {
+namespace {
+
+bool Move(std::string_view from, std::string_view to, DWORD flags) {
   if (!Allowed(TFileOp::kRename, from, to)) return false;
-  return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  const std::wstring source = ApiPath(from);
+  const std::wstring target = ApiPath(to);
+  TBusyRetry retry;
+  while (::MoveFileExW(source.c_str(), target.c_str(), flags) == 0) {
+    if (!retry.Again(source, target)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RenameFile(std::string_view from, std::string_view to) {
+  return Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 bool RenameNoReplace(std::string_view from, std::string_view to) {
-  if (!Allowed(TFileOp::kRename, from, to)) return false;
-  return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                       MOVEFILE_WRITE_THROUGH) != 0;
+  return Move(from, to, MOVEFILE_WRITE_THROUGH);
 }
 
 // A rename is written through to the disk by MoveFileExW itself, and a
@@ -113,7 +285,7 @@ bool AppendToFile(std::string_view path, std::string_view bytes) {
   // With only the right to append, every write goes to the end of the file
   // at the moment it is made, whoever else appends.
   const HANDLE handle =
-      ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
+      ::CreateFileW(ApiPath(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
@@ -127,7 +299,7 @@ bool AppendToFile(std::string_view path, std::string_view bytes) {
 
 std::optional<std::vector<TDirEntry>> ListDirectory(std::string_view path) {
   if (!Allowed(TFileOp::kList, path)) return std::nullopt;
-  std::wstring pattern = Wide(path);
+  std::wstring pattern = ApiPath(path);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
     pattern += L'\\';
   }
@@ -163,7 +335,7 @@ std::string RunningExecutablePath() {
     if (length == 0) return "";
     if (length < path.size()) {
       path.resize(length);
-      return Narrow(path);
+      return Narrow(PlainForm(std::move(path)));
     }
     path.resize(path.size() * 2);
   }
@@ -180,8 +352,8 @@ bool SameFile(std::string_view a, std::string_view b) {
   const auto identity = [](std::string_view path,
                            BY_HANDLE_FILE_INFORMATION& info) {
     const HANDLE handle =
-        ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        ::CreateFileW(ApiPath(path).c_str(), 0, kShareAll, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
     ::CloseHandle(handle);
@@ -217,9 +389,13 @@ std::unique_ptr<TFile> TFile::Open(std::string_view path, TMode mode) {
   const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   const DWORD disposition =
       mode == TMode::kCreate ? CREATE_ALWAYS : OPEN_EXISTING;
-  const HANDLE handle =
-      ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring name = ApiPath(path);
+  TBusyRetry retry;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  do {
+    handle = ::CreateFileW(name.c_str(), access, kShareAll, nullptr,
+                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  } while (handle == INVALID_HANDLE_VALUE && retry.Again(name));
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);
@@ -312,8 +488,8 @@ namespace files_internal {
 // by the system when that holder closes it or ends in any way.
 TLockTry TryLock(std::string_view path) {
   const HANDLE handle = ::CreateFileW(
-      Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+      ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     return {TFileLock::TResult::kHeld, false, AsNative(handle)};
   }
@@ -333,7 +509,7 @@ TLockTry TryLock(std::string_view path) {
 bool TFileLock::IsHeld(std::string_view path) {
   if (path.empty() || !Allowed(TFileOp::kProbe, path)) return false;
   const HANDLE handle =
-      ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+      ::CreateFileW(ApiPath(path).c_str(), GENERIC_READ, kShareAll, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     ::CloseHandle(handle);

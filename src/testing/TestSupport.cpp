@@ -20,6 +20,94 @@
 
 namespace bridge::testing {
 namespace fs = std::filesystem;
+namespace {
+
+struct TEntry {
+  std::string Name;
+  bool IsDirectory = false;
+};
+
+#ifdef _WIN32
+
+std::wstring WideFromUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = ::MultiByteToWideChar(
+      CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                        wide.data(), size);
+  return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(),
+                                         static_cast<int>(text.size()), nullptr,
+                                         0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                        narrow.data(), size, nullptr, nullptr);
+  return narrow;
+}
+
+// MinGW's std::filesystem cannot list a directory whose path is longer than
+// MAX_PATH (it lists the current directory instead), nor remove one: on
+// Windows the tests look into directories with the wide API, in the
+// extended form, which has no such limit.
+std::wstring ExtendedForm(const std::string& path) {
+  std::wstring wide = WideFromUtf8(path);
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  if (wide.starts_with(L"\\\\?\\")) return wide;
+  if (wide.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + wide.substr(2);
+  if (wide.size() >= 3 && wide[1] == L':') return L"\\\\?\\" + wide;
+  return wide;
+}
+
+std::vector<TEntry> EntriesOf(const std::string& path) {
+  std::vector<TEntry> entries;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search =
+      ::FindFirstFileW((ExtendedForm(path) + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return entries;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    entries.push_back({Utf8FromWide(name), (found.dwFileAttributes &
+                                            FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (::FindNextFileW(search, &found) != 0);
+  ::FindClose(search);
+  return entries;
+}
+
+void RemoveTree(const std::string& path) {
+  for (const TEntry& entry : EntriesOf(path)) {
+    const std::string inner = path + "\\" + entry.Name;
+    if (entry.IsDirectory) {
+      RemoveTree(inner);
+    } else {
+      const std::wstring file = ExtendedForm(inner);
+      ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::DeleteFileW(file.c_str());
+    }
+  }
+  ::RemoveDirectoryW(ExtendedForm(path).c_str());
+}
+
+#else
+
+std::vector<TEntry> EntriesOf(const std::string& path) {
+  std::vector<TEntry> entries;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(path, ec)) {
+    entries.push_back(
+        {entry.path().filename().string(), entry.is_directory(ec)});
+  }
+  return entries;
+}
+
+#endif
+
+}  // namespace
 
 TTempDir::TTempDir() {
   static std::atomic<unsigned> counter{0};
@@ -34,8 +122,12 @@ TTempDir::TTempDir() {
 }
 
 TTempDir::~TTempDir() {
+#ifdef _WIN32
+  RemoveTree(FPath.string());
+#else
   std::error_code ec;
   fs::remove_all(FPath, ec);
+#endif
 }
 
 std::string TTempDir::operator/(std::string_view name) const {
@@ -137,19 +229,16 @@ std::string Dump(std::string_view bytes, std::size_t from, std::size_t to) {
 
 std::vector<std::string> ListNames(const std::string& path) {
   std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(path, ec)) {
-    names.push_back(entry.path().filename().string());
-  }
+  for (TEntry& entry : EntriesOf(path)) names.push_back(std::move(entry.Name));
   std::sort(names.begin(), names.end());
   return names;
 }
 
 std::map<std::string, std::string> FilesIn(const std::string& path) {
   std::map<std::string, std::string> files;
-  for (const std::string& name : ListNames(path)) {
-    if (fs::is_regular_file(path + "/" + name)) {
-      files[name] = ReadBytes(path + "/" + name);
+  for (const TEntry& entry : EntriesOf(path)) {
+    if (!entry.IsDirectory) {
+      files[entry.Name] = ReadBytes(path + "/" + entry.Name);
     }
   }
   return files;
@@ -158,16 +247,6 @@ std::map<std::string, std::string> FilesIn(const std::string& path) {
 #ifdef _WIN32
 
 namespace {
-
-std::wstring WideFromUtf8(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = ::MultiByteToWideChar(
-      CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                        wide.data(), size);
-  return wide;
-}
 
 // One argument of a command line, quoted so that the Windows rules give it
 // back unchanged: backslashes count only before a quote.
@@ -233,6 +312,64 @@ TRunResult RunExecutable(const std::string& exe,
   result.Stdout = ReadBytes(output / "out");
   result.Stderr = ReadBytes(output / "err");
   return result;
+}
+
+THeldFiles::THeldFiles(const std::vector<THold>& holds) {
+  std::wstring command = Quoted(WideFromUtf8(FORBOOK_HOLD_FILES_EXE));
+  for (const THold& hold : holds) {
+    command += L" " + Quoted(WideFromUtf8(hold.Path)) + L" " +
+               std::to_wstring(hold.Milliseconds);
+  }
+  // The helper says "held" through a pipe; its end closes the pipe, so a
+  // helper that fails cannot leave the test waiting.
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE reading = nullptr;
+  HANDLE writing = nullptr;
+  if (::CreatePipe(&reading, &writing, &inherit, 0) == 0) {
+    ADD_FAILURE() << "no pipe for forbook-hold-files";
+    return;
+  }
+  ::SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writing;
+  startup.hStdError = writing;
+  PROCESS_INFORMATION process{};
+  const bool started =
+      ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                       nullptr, nullptr, &startup, &process) != 0;
+  ::CloseHandle(writing);
+  if (started) {
+    ::CloseHandle(process.hThread);
+    FProcess = process.hProcess;
+    std::string said;
+    char chunk[64];
+    DWORD got = 0;
+    while (said.find('\n') == std::string::npos &&
+           ::ReadFile(reading, chunk, sizeof chunk, &got, nullptr) != 0 &&
+           got > 0) {
+      said.append(chunk, got);
+    }
+    FHeld = said.starts_with("held");
+  }
+  ::CloseHandle(reading);
+  if (!FHeld) ADD_FAILURE() << "forbook-hold-files did not hold the files";
+}
+
+THeldFiles::~THeldFiles() {
+  if (FProcess == nullptr) return;
+  ::WaitForSingleObject(FProcess, INFINITE);
+  ::CloseHandle(FProcess);
+}
+
+std::string OnTheTestShare(const std::string& path) {
+  if (path.size() < 3 || (path[0] != 'C' && path[0] != 'c') || path[1] != ':' ||
+      !platform::IsPathDelimiter(path[2]) ||
+      !platform::DirectoryExists(std::string(kTestShare))) {
+    return "";
+  }
+  return std::string(kTestShare) + path.substr(2);
 }
 
 #else

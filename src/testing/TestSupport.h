@@ -82,6 +82,37 @@ std::vector<TRunResult> RunConcurrently(
 std::string InstallProgram(const std::string& builtExe,
                            const std::string& directory);
 
+#ifdef _WIN32
+// Files that another program holds open without sharing, as a virus
+// scanner, a backup agent or the devices' synchronisation does: the helper
+// program forbook-hold-files keeps each for its own time, counted from the
+// moment it holds them all. The constructor returns once they are all held
+// (or the helper failed: see Held); the destructor waits until all are let
+// go.
+class THeldFiles {
+ public:
+  struct THold {
+    std::string Path;
+    int Milliseconds = 0;
+  };
+  explicit THeldFiles(const std::vector<THold>& holds);
+  ~THeldFiles();
+  THeldFiles(const THeldFiles&) = delete;
+  THeldFiles& operator=(const THeldFiles&) = delete;
+  bool Held() const { return FHeld; }
+
+ private:
+  void* FProcess = nullptr;
+  bool FHeld = false;
+};
+
+// The share \\serwer\udzial, which the tests' Wine prefix maps to the root
+// of drive C:, and a path on C: as a path on that share; "" for a path
+// elsewhere or when the share cannot be reached.
+inline constexpr std::string_view kTestShare = "\\\\serwer\\udzial";
+std::string OnTheTestShare(const std::string& path);
+#endif
+
 // Message boxes that record what they were shown and answer from a script.
 class TRecordingMessageBoxes final : public platform::TMessageBoxes {
  public:

@@ -147,8 +147,10 @@ bool TTransManager::ImportTextPending() {
   const auto size = platform::FileSize(path);
   if (!size) Raise(kReadFailed.view(), path);
   if (*size == 0) {
-    // An empty file that stays is taken over by this job's file.
-    static_cast<void>(platform::RemoveFile(path));
+    // The host takes dok.txt, with poz.txt, as soon as it sees one: an
+    // empty one that another program holds would meet this job's poz.txt
+    // before its own dok.txt could replace it.
+    if (!platform::RemoveFile(path)) Raise(kCannotRemove.view(), path);
     return false;
   }
   return true;

@@ -50,7 +50,8 @@ class TTransManager {
   // cannot be told.
   bool UploadTableExists();
   // Whether a text file the host has not collected waits in the import
-  // directory; an empty one is deleted and does not count.
+  // directory; an empty one is deleted and does not count, and raises when
+  // it cannot be deleted.
   bool ImportTextPending();
 
   std::string DownloadTablePath() const;

@@ -7,6 +7,7 @@
 
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
+#include "testing/FaultPlan.h"
 #include "transfer/TransferTestSupport.h"
 
 namespace bridge {
@@ -190,6 +191,15 @@ TEST_F(TransferRuns, PendingImportsCountOnlyWhenNotEmpty) {
   EXPECT_THAT(ListNames(ImportDir()), IsEmpty());  // the empty one is deleted
   WriteBytes(ImportPath("in.txt"), "x");
   EXPECT_TRUE(Transfer().ImportTextPending());
+  // An empty one that cannot go would be taken by the host with this job's
+  // other file: the job stops before it writes anything.
+  WriteBytes(ImportPath("in.txt"), "");
+  testing::TScopedFaults faults;
+  faults->Fail(platform::TFileOp::kRemove, "/in.txt");
+  EXPECT_THAT(
+      [&] { Transfer().ImportTextPending(); },
+      ::testing::ThrowsMessage<EBridgeError>(::testing::StrEq(
+          Cp1250(u8"Nie można usunąć pliku: ").str() + ImportPath("in.txt"))));
 }
 
 TEST_F(TransferRuns, ArchivingBacksUpWhenEnabledAndDeletes) {
