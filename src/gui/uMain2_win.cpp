@@ -84,7 +84,7 @@ void TFMain2Win::TImpl::AddWindows(TControl& control, HWND parent) {
           DialogProc, reinterpret_cast<LPARAM>(this));
       // The page takes the tab's own background where a theme draws one.
       ::EnableThemeDialogTexture(page, ETDT_ENABLETAB);
-      const std::wstring caption = Wide(sheet->Caption());
+      const std::wstring caption = platform::Cp1250ToWide(sheet->Caption());
       TCITEMW item{};
       item.mask = TCIF_TEXT;
       item.pszText = const_cast<wchar_t*>(caption.c_str());
@@ -128,7 +128,7 @@ HWND TFMain2Win::TImpl::CreateControl(TControl& control, HWND parent, int id) {
     // A label: its "&" marks the key that focuses the control after it.
     style |= SS_LEFTNOWORDWRAP;
   }
-  const std::wstring caption = Wide(control.Caption());
+  const std::wstring caption = platform::Cp1250ToWide(control.Caption());
   const HWND window = ::CreateWindowExW(
       exStyle, windowClass, caption.c_str(), style, 0, 0, 0, 0, parent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
@@ -234,7 +234,8 @@ void TFMain2Win::TImpl::Command(HWND source, int id, int code) {
   TControl* control = entry->Control;
   if (auto* edit = dynamic_cast<TEdit*>(control)) {
     if (code == EN_CHANGE) {
-      Forward([&] { edit->SetText(Narrow(WindowText(source))); });
+      Forward(
+          [&] { edit->SetText(platform::WideToCp1250(WindowText(source))); });
     }
   } else if (auto* check = dynamic_cast<TCheckBox*>(control)) {
     if (code == BN_CLICKED) {
@@ -377,7 +378,8 @@ void TFMain2Win::TImpl::ShowState(const TControl& control) {
   }
   const TUpdating updating(FUpdating);
   if (dynamic_cast<const TForm*>(&control) != nullptr) {
-    ::SetWindowTextW(FDialog, Wide(control.Caption()).c_str());
+    ::SetWindowTextW(FDialog,
+                     platform::Cp1250ToWide(control.Caption()).c_str());
     return;
   }
   TEntry* entry = EntryOf(control);
@@ -392,7 +394,7 @@ void TFMain2Win::TImpl::ShowState(const TControl& control) {
     ShowActivePage();
   } else if (dynamic_cast<const TTabSheet*>(&control) != nullptr) {
     const auto page = std::find(FPages.begin(), FPages.end(), window);
-    std::wstring caption = Wide(control.Caption());
+    std::wstring caption = platform::Cp1250ToWide(control.Caption());
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = caption.data();
@@ -404,7 +406,7 @@ void TFMain2Win::TImpl::ShowState(const TControl& control) {
       ::SendMessageW(window, BM_SETCHECK,
                      check->Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
     }
-    const std::wstring caption = Wide(control.Caption());
+    const std::wstring caption = platform::Cp1250ToWide(control.Caption());
     if (WindowText(window) != caption) {
       ::SetWindowTextW(window, caption.c_str());
       captionChanged = true;
@@ -421,7 +423,7 @@ void TFMain2Win::TImpl::ShowState(const TControl& control) {
 void TFMain2Win::TImpl::ShowEdit(const TEdit& edit, TEntry& entry) {
   const HWND window = entry.Window;
   ::SendMessageW(window, EM_SETLIMITTEXT, edit.MaxLength(), 0);
-  const std::wstring wanted = Wide(edit.Text());
+  const std::wstring wanted = platform::Cp1250ToWide(edit.Text());
   const std::wstring shown = WindowText(window);
   if (shown != wanted) {
     // The form keeps Windows-1250 text, so a character typed that the code
@@ -433,7 +435,8 @@ void TFMain2Win::TImpl::ShowEdit(const TEdit& edit, TEntry& entry) {
                    reinterpret_cast<LPARAM>(&end));
     const auto kept = [&](DWORD position) {
       const std::size_t before =
-          Narrow(std::wstring_view(shown).substr(0, position)).size();
+          platform::WideToCp1250(std::wstring_view(shown).substr(0, position))
+              .size();
       return static_cast<LPARAM>(std::min(before, wanted.size()));
     };
     ::SetWindowTextW(window, wanted.c_str());
@@ -455,8 +458,9 @@ void TFMain2Win::TImpl::ShowList(const TComboBox& list, TEntry& entry) {
   if (entry.Items != list.Items()) {
     ::SendMessageW(entry.Window, CB_RESETCONTENT, 0, 0);
     for (const std::string& item : list.Items()) {
-      ::SendMessageW(entry.Window, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(Wide(item).c_str()));
+      ::SendMessageW(
+          entry.Window, CB_ADDSTRING, 0,
+          reinterpret_cast<LPARAM>(platform::Cp1250ToWide(item).c_str()));
     }
     entry.Items = list.Items();
   }
@@ -502,7 +506,7 @@ std::optional<std::string> TFMain2Win::TImpl::BrowseForFolder(
   // The browser is built of shell objects, which need COM on this thread.
   const HRESULT com = ::CoInitializeEx(
       nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  const std::wstring caption = Wide(title);
+  const std::wstring caption = platform::Cp1250ToWide(title);
   BROWSEINFOW browse{};
   browse.hwndOwner = FDialog;
   browse.lpszTitle = caption.c_str();
@@ -510,7 +514,7 @@ std::optional<std::string> TFMain2Win::TImpl::BrowseForFolder(
   if (const PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderW(&browse)) {
     wchar_t buffer[MAX_PATH] = {};
     if (::SHGetPathFromIDListW(picked, buffer) != 0 && buffer[0] != L'\0') {
-      path = Narrow(buffer);
+      path = platform::WideToCp1250(buffer);
     }
     ::CoTaskMemFree(picked);
   }

@@ -25,9 +25,6 @@ constexpr UINT_PTR kTimerId = 1;
 // Width of an ordinary edit or list, in average characters.
 constexpr int kFieldChars = 20;
 
-// Windows-1250 text as the wide API takes it, and back.
-std::wstring Wide(std::string_view text);
-std::string Narrow(std::wstring_view text);
 std::wstring WindowText(HWND window);
 
 // The per-monitor DPI calls, which systems before Windows 10 lack: looked up
@@ -78,7 +75,7 @@ class TTextMeter {
   TTextMeter& operator=(const TTextMeter&) = delete;
 
   int Width(std::string_view text) const {
-    const std::wstring wide = Wide(text);
+    const std::wstring wide = platform::Cp1250ToWide(text);
     RECT rect{};
     ::DrawTextW(FDc, wide.c_str(), static_cast<int>(wide.size()), &rect,
                 DT_CALCRECT | DT_SINGLELINE);

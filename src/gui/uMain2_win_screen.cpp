@@ -16,15 +16,6 @@ void Resolve(HMODULE module, const char* name, T& call) {
 
 }  // namespace
 
-std::wstring Wide(std::string_view text) {
-  const std::u16string utf16 = platform::Cp1250ToUtf16(text);
-  return std::wstring(utf16.begin(), utf16.end());
-}
-
-std::string Narrow(std::wstring_view text) {
-  return platform::Utf16ToCp1250(std::u16string(text.begin(), text.end()));
-}
-
 std::wstring WindowText(HWND window) {
   const int length = ::GetWindowTextLengthW(window);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');

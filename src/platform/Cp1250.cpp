@@ -109,4 +109,15 @@ std::string Utf16ToCp1250(std::u16string_view text) {
   return out;
 }
 
+#ifdef _WIN32
+std::wstring Cp1250ToWide(std::string_view text) {
+  const std::u16string utf16 = Cp1250ToUtf16(text);
+  return std::wstring(utf16.begin(), utf16.end());
+}
+
+std::string WideToCp1250(std::wstring_view text) {
+  return Utf16ToCp1250(std::u16string(text.begin(), text.end()));
+}
+#endif
+
 }  // namespace bridge::platform

@@ -104,6 +104,11 @@ std::string Cp1250ToUtf8(std::string_view text);
 // The same for UTF-16, the encoding of the Windows API.
 std::u16string Cp1250ToUtf16(std::string_view text);
 std::string Utf16ToCp1250(std::u16string_view text);
+#ifdef _WIN32
+// The same as the wide-character calls of Windows take and give text.
+std::wstring Cp1250ToWide(std::string_view text);
+std::string WideToCp1250(std::wstring_view text);
+#endif
 
 }  // namespace platform
 }  // namespace bridge

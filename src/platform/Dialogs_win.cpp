@@ -15,11 +15,6 @@ namespace {
 
 constexpr auto kYesNo = Cp1250(u8" [t/n] ");
 
-std::wstring Wide(std::string_view text) {
-  const std::u16string utf16 = Cp1250ToUtf16(text);
-  return std::wstring(utf16.begin(), utf16.end());
-}
-
 bool IsConsole(HANDLE handle) {
   DWORD mode = 0;
   return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
@@ -44,7 +39,7 @@ void WriteText(DWORD which, std::string_view text) {
   }
   DWORD written = 0;
   if (IsConsole(handle)) {
-    const std::wstring wide = Wide(bytes);
+    const std::wstring wide = Cp1250ToWide(bytes);
     ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()),
                     &written, nullptr);
   } else {
@@ -66,7 +61,7 @@ bool ReadConsoleLine(std::string& line) {
 }
 
 int Box(std::string_view text, const wchar_t* caption, UINT kind) {
-  return ::MessageBoxW(nullptr, Wide(text).c_str(), caption,
+  return ::MessageBoxW(nullptr, Cp1250ToWide(text).c_str(), caption,
                        kind | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 

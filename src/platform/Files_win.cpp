@@ -38,15 +38,6 @@ constexpr std::wstring_view kDevice = L"\\\\.\\";
 // MAX_PATH, and the extended form has no such limit.
 constexpr std::size_t kLongPath = MAX_PATH - 12;
 
-std::wstring Wide(std::string_view path) {
-  const std::u16string utf16 = Cp1250ToUtf16(path);
-  return std::wstring(utf16.begin(), utf16.end());
-}
-
-std::string Narrow(std::wstring_view text) {
-  return Utf16ToCp1250(std::u16string(text.begin(), text.end()));
-}
-
 bool IsDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // "C:\..." or "\\server\share\...": a path that needs no current directory.
@@ -62,7 +53,7 @@ bool IsAbsolute(std::wstring_view path) {
 // Every other path goes as it is, and what the program shows is always the
 // path as it was given.
 std::wstring ApiPath(std::string_view path) {
-  std::wstring wide = Wide(path);
+  std::wstring wide = Cp1250ToWide(path);
   if ((IsAbsolute(wide) && wide.size() < kLongPath) ||
       wide.starts_with(kExtended) || wide.starts_with(kDevice)) {
     return wide;
@@ -312,7 +303,7 @@ std::optional<std::vector<TDirEntry>> ListDirectory(std::string_view path) {
     const std::wstring_view name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     TDirEntry entry;
-    entry.Name = Narrow(name);
+    entry.Name = WideToCp1250(name);
     entry.IsDirectory =
         (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!entry.IsDirectory) {
@@ -335,7 +326,7 @@ std::string RunningExecutablePath() {
     if (length == 0) return "";
     if (length < path.size()) {
       path.resize(length);
-      return Narrow(PlainForm(std::move(path)));
+      return WideToCp1250(PlainForm(std::move(path)));
     }
     path.resize(path.size() * 2);
   }

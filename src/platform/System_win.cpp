@@ -12,15 +12,6 @@
 #include "platform/System.h"
 
 namespace bridge::platform {
-namespace {
-
-std::string Narrow(const wchar_t* text) {
-  const std::wstring_view wide(text);
-  return Utf16ToCp1250(std::u16string(wide.begin(), wide.end()));
-}
-
-}  // namespace
-
 // The process's own command line as Windows splits it: blanks separate,
 // quotes group, and backslashes escape only quotes. argv is the C runtime's
 // split in the ANSI code page, which loses the Polish letters.
@@ -30,7 +21,7 @@ std::vector<std::string> ProgramArguments(int /*argc*/,
   int count = 0;
   wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (split == nullptr) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(Narrow(split[i]));
+  for (int i = 1; i < count; ++i) arguments.push_back(WideToCp1250(split[i]));
   ::LocalFree(split);
   return arguments;
 }
@@ -49,7 +40,7 @@ char LocaleDecimalSeparator() {
                         8) != 2) {  // one character and its terminating zero
     return '.';
   }
-  const std::string narrow = Narrow(separator);
+  const std::string narrow = WideToCp1250(separator);
   return narrow.size() == 1 && narrow[0] != '?' ? narrow[0] : '.';
 }
 
