@@ -237,24 +237,6 @@ TEST_F(TTransInfoTest, Layout180HeaderDeclaresFieldsByteForByte) {
                         descriptors + "\x0D"));
 }
 
-TEST(TTransBankDefinitions, DefinesTheFiveBankFieldsInOrder) {
-  TTransBank bank(0, "", "");
-  TZendorProFile file(0);
-  bank.DefineTextFields(file);
-  const TTextFileDef& definition = file.Definition();
-  ASSERT_EQ(definition.Count(), 5);
-  const std::array<std::string_view, 5> names = {"KODBANKU", "BANK", "NRKONTA",
-                                                 "NAZWAKONTA", "KONTO"};
-  const std::array<int, 5> types = {1, 1, 3, 1, 1};
-  const std::array<int, 5> lengths = {20, 50, 0, 40, 50};
-  for (std::int32_t i = 0; i < 5; ++i) {
-    const auto at = static_cast<std::size_t>(i);
-    EXPECT_EQ(definition.Item(i)->Name(), names[at]);
-    EXPECT_EQ(definition.Item(i)->FieldType(), types[at]) << names[at];
-    EXPECT_EQ(definition.Item(i)->Length(), lengths[at]) << names[at];
-  }
-}
-
 // --- Whole records ----------------------------------------------------------
 
 TEST_F(TTransInfoTest, Layout170RecordHoldsEveryConvertedValue) {
