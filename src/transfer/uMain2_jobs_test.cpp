@@ -37,7 +37,7 @@ class SendJobTest : public TTransferTest {
     FSystem.System().Now = [] {
       return EncodeDateTime({2024, 12, 2, 9, 30, 0, 0});
     };
-    Config().SetValue("WERSJA", layout);
+    UseLayout(layout);
     Config().SetValue("NR_KONTA", "1");
     WriteSampleExport();
     SendJob();
