@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/Uglobal.h"
@@ -44,6 +45,15 @@ inline std::vector<TValues> ReadTable(const std::string& path) {
     }
   }
   return records;
+}
+
+// The values of one field, record by record.
+inline std::vector<std::string> Column(const std::vector<TValues>& records,
+                                       const std::string& field) {
+  std::vector<std::string> values;
+  values.reserve(records.size());
+  for (const TValues& record : records) values.push_back(record.at(field));
+  return values;
 }
 
 // One value case: the values of one host line, a field of the table and
@@ -105,6 +115,20 @@ class TDevice {
     WriteExport(hostFile, columns, lines);
     TTransfer(FNow, hostFile, table, args...).Send();
     return ReadTable(DownloadPath(table));
+  }
+  // For each {value, expected} sets the device parameter key to the value,
+  // sends one record with send and expects its field to hold what it should.
+  template <typename TSend>
+  void ExpectForParameter(
+      std::string_view key, const std::string& field,
+      const std::vector<std::pair<std::string, std::string>>& cases,
+      TSend&& send) {
+    for (const auto& [value, expected] : cases) {
+      Config().SetValue(key, value);
+      const std::vector<TValues> records = send();
+      ASSERT_EQ(records.size(), 1U) << key << '=' << value;
+      EXPECT_EQ(records[0].at(field), expected) << key << "=\"" << value << '"';
+    }
   }
   // The project's sample export: every file of the send job.
   void WriteSampleExport() {

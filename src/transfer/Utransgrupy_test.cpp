@@ -42,22 +42,14 @@ class TGrupyTest : public TTransferTest {
   }
 };
 
-// The numbers of the records of a table, in order.
-std::vector<std::string> Numbers(const std::vector<TValues>& records,
-                                 const std::string& field) {
-  std::vector<std::string> numbers;
-  for (const TValues& record : records) numbers.push_back(record.at(field));
-  return numbers;
-}
-
 TEST_F(TGrupyTest, OnlyTopLevelGroupsWithGoodsAreSentInFileOrder) {
   EXPECT_THAT(
-      Numbers(SendList1({Group("10", "Top"), Group("10-1", "Sub"),
-                         Group("10-1-5", "SubSub"), Group("-", "Dash"),
-                         Group("1", "Flagged", "T"), Group("2", "Lower", "t"),
-                         Group("3", "Blank", ""), Group("4", "No", "N"),
-                         Group("5", "Other", "1")}),
-              "ID_ASORT"),
+      Column(SendList1({Group("10", "Top"), Group("10-1", "Sub"),
+                        Group("10-1-5", "SubSub"), Group("-", "Dash"),
+                        Group("1", "Flagged", "T"), Group("2", "Lower", "t"),
+                        Group("3", "Blank", ""), Group("4", "No", "N"),
+                        Group("5", "Other", "1")}),
+             "ID_ASORT"),
       ElementsAre("10", "3", "4", "5"));
 }
 

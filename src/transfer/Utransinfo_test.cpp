@@ -46,6 +46,20 @@ TValues Host(const TValues& changes = {}) {
               changes);
 }
 
+// What that line gives in either layout.
+TValues FromHost() {
+  return {{"AKW_IMIE", "Jan Maria"},
+          {"AKW_NAZW", "Kowalski"},
+          {"ID_AKW", "AK7"},
+          {"ID_VAN", "7"},
+          {"SPRZ_N1", "Hurtownia Alfa"},
+          {"SPRZ_N2", "Sp. z o.o."},
+          {"SPRZ_A1", "Wolka, Lesna 7/2"},
+          {"SPRZ_A2", "20-001 Lublin"},
+          {"SPRZ_NIP", "712-000-11-22"},
+          {"SPRZ_REGON", "430000000"}};
+}
+
 class TTransInfoTest : public TTransferTest {
  protected:
   std::vector<TValues> Send(const std::vector<TValues>& lines) {
@@ -96,47 +110,27 @@ TEST_F(TTransInfoTest, Layout170RecordHoldsEveryConvertedValue) {
   WriteTwoAccounts();
   // Fields the layout leaves unwritten stay blank, whatever the parameters
   // of the same name hold (NR_PZ).
-  ExpectOnly(SendOne(), {{"AKW_IMIE", "Jan Maria"},
-                         {"AKW_NAZW", "Kowalski"},
-                         {"ID_AKW", "AK7"},
-                         {"ID_VAN", "7"},
-                         {"NR_FK", "101"},
-                         {"NR_PA", "102"},
-                         {"NR_DD", "103"},
-                         {"NR_ZA", "104"},
-                         {"NR_KP", "0"},
-                         {"SPRZ_N1", "Hurtownia Alfa"},
-                         {"SPRZ_N2", "Sp. z o.o."},
-                         {"SPRZ_A1", "Wolka, Lesna 7/2"},
-                         {"SPRZ_A2", "20-001 Lublin"},
-                         {"SPRZ_NIP", "712-000-11-22"},
-                         {"SPRZ_REGON", "430000000"},
-                         {"SPRZ_BANK", "Bank Beta"},
-                         {"SPRZ_KONTO", "20 2222 2222"},
-                         {"ID_ODDZ", "12"},
-                         {"RABAT_TOW", "2.50"},
-                         {"SPRZ_MINUS", "T"},
-                         {"WZOR_NUM", "FK/%N"},
-                         {"ZMIEN_NUM", "F"},
-                         {"SPRZ_INFO", "Tel. 81 000"}});
+  ExpectOnly(SendOne(), With(FromHost(), {{"NR_FK", "101"},
+                                          {"NR_PA", "102"},
+                                          {"NR_DD", "103"},
+                                          {"NR_ZA", "104"},
+                                          {"NR_KP", "0"},
+                                          {"SPRZ_BANK", "Bank Beta"},
+                                          {"SPRZ_KONTO", "20 2222 2222"},
+                                          {"ID_ODDZ", "12"},
+                                          {"RABAT_TOW", "2.50"},
+                                          {"SPRZ_MINUS", "T"},
+                                          {"WZOR_NUM", "FK/%N"},
+                                          {"ZMIEN_NUM", "F"},
+                                          {"SPRZ_INFO", "Tel. 81 000"}}));
 }
 
 TEST_F(TTransInfoTest, Layout180RecordHoldsEveryConvertedValue) {
   UseLayout("1.8.0");
   FSystem.System().Arguments = {"RW:I", "KU:7"};
-  TValues written = {{"AKW_IMIE", "Jan Maria"},
-                     {"AKW_NAZW", "Kowalski"},
-                     {"ID_AKW", "AK7"},
-                     {"ID_VAN", "7"},
-                     {"SPRZ_N1", "Hurtownia Alfa"},
-                     {"SPRZ_N2", "Sp. z o.o."},
-                     {"SPRZ_A1", "Wolka, Lesna 7/2"},
-                     {"SPRZ_A2", "20-001 Lublin"},
-                     {"SPRZ_NIP", "712-000-11-22"},
-                     {"SPRZ_REGON", "430000000"},
-                     {"SPRZ_BANK", "Bank Alfa"},
-                     {"SPRZ_KONTO", "10 1111 1111"},
-                     {"ZMIEN_NUM", "T"}};
+  TValues written = With(FromHost(), {{"SPRZ_BANK", "Bank Alfa"},
+                                      {"SPRZ_KONTO", "10 1111 1111"},
+                                      {"ZMIEN_NUM", "T"}});
   // Parameter value and what the table holds of it.
   const std::map<std::string, std::pair<std::string, std::string>> params = {
       {"NR_FK", {"101", "101"}},
@@ -248,17 +242,15 @@ TEST_F(TTransInfoTest, DeviceIdIsTheFirstFourCharactersOfTheDeviceName) {
 
 TEST_F(TTransInfoTest, FlagParameterIsTrueForOneTOrY) {
   UseLayout("1.8.0");
-  for (const auto& [value, expected] :
-       std::vector<std::pair<std::string, std::string>>{{"t", "T"},
-                                                        {"Y", "T"},
-                                                        {"1", "T"},
-                                                        {"0", "F"},
-                                                        {"N", "F"},
-                                                        {"", "F"},
-                                                        {" 1", "F"}}) {
-    Config().SetValue("BLOK_KP", value);
-    EXPECT_EQ(SendOne().at("BLOK_KP"), expected) << '"' << value << '"';
-  }
+  ExpectForParameter("BLOK_KP", "BLOK_KP",
+                     {{"t", "T"},
+                      {"Y", "T"},
+                      {"1", "T"},
+                      {"0", "F"},
+                      {"N", "F"},
+                      {"", "F"},
+                      {" 1", "F"}},
+                     [this] { return Send({Host()}); });
 }
 
 TEST_F(TTransInfoTest, DiscountReadsPointAndSystemSeparator) {

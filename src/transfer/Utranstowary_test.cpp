@@ -91,29 +91,16 @@ class TTowaryTest : public TTransferTest {
   void ExpectConverted(const std::vector<TValueCase>& cases) {
     ExpectCases(cases, [this](const auto& lines) { return Send(lines); });
   }
-  // The one field of the single record that these values give.
-  std::string ValueOf(const std::string& field, const TValues& values) {
-    const std::vector<TValues> records = Send({values});
-    return records.size() == 1 ? records[0].at(field)
-                               : std::to_string(records.size()) + " records";
-  }
 };
-
-std::vector<std::string> Field(const std::vector<TValues>& records,
-                               const std::string& field) {
-  std::vector<std::string> values;
-  for (const TValues& record : records) values.push_back(record.at(field));
-  return values;
-}
 
 // --- Which records are sent --------------------------------------------------
 
 TEST_F(TTowaryTest, OnlyGoodsAreSentInFileOrder) {
-  EXPECT_THAT(Field(Send({{{"INDEKS", "A"}},
-                          {{"INDEKS", "OPAK"}, {"ID_RODZAJKART", "2"}},
-                          {{"INDEKS", "B"}, {"ID_RODZAJKART", " 1 "}},
-                          {{"INDEKS", "C"}, {"ID_RODZAJKART", ""}}}),
-                    "ID_TOW"),
+  EXPECT_THAT(Column(Send({{{"INDEKS", "A"}},
+                           {{"INDEKS", "OPAK"}, {"ID_RODZAJKART", "2"}},
+                           {{"INDEKS", "B"}, {"ID_RODZAJKART", " 1 "}},
+                           {{"INDEKS", "C"}, {"ID_RODZAJKART", ""}}}),
+                     "ID_TOW"),
               ElementsAre("A", "B"));
 }
 
@@ -123,11 +110,11 @@ TEST_F(TTowaryTest, IndexLongerThanTheKeyFieldIsLeftOut) {
     records.push_back({{"INDEKS", std::string(length, 'A')}});
   }
   UseLayout("1.7.0");
-  EXPECT_THAT(Field(Send(records), "ID_TOW"),
+  EXPECT_THAT(Column(Send(records), "ID_TOW"),
               ElementsAre(std::string(15, 'A')));
   // 26 characters are still sent, cut to the 25 of id_towar.
   UseLayout("1.8.0");
-  EXPECT_THAT(Field(Send(records), "ID_TOWAR"),
+  EXPECT_THAT(Column(Send(records), "ID_TOWAR"),
               ElementsAre(std::string(15, 'A'), std::string(16, 'A'),
                           std::string(25, 'A'), std::string(25, 'A')));
 }
@@ -286,12 +273,9 @@ TEST_F(TTowaryTest, EachValueIsConverted) {
 TEST_F(TTowaryTest, PriceGroupFollowsTheGroupChosenAtConstruction) {
   UseLayout("1.8.0");
   const TValues values = {{"ID_GRUPAKART1", "5"}, {"ID_GRUPAKART2", "6"}};
-  for (const auto& [setting, expected] :
-       std::vector<std::pair<std::string, std::string>>{
-           {" 1 ", "5"}, {"2", "6"}, {"Grupa 1", ""}}) {
-    Config().SetValue("GRUPA_CEN_JAKO", setting);
-    EXPECT_EQ(ValueOf("GRUPA_CEN", values), expected) << setting;
-  }
+  ExpectForParameter("GRUPA_CEN_JAKO", "GRUPA_CEN",
+                     {{" 1 ", "5"}, {"2", "6"}, {"Grupa 1", ""}},
+                     [&] { return Send({values}); });
   // The mode is fixed for the job when the transfer is built.
   Config().SetValue("GRUPA_CEN_JAKO", "2");
   TTransTowary transfer(FNow, "kartoteka.txt", "towar.dbf");
@@ -299,7 +283,7 @@ TEST_F(TTowaryTest, PriceGroupFollowsTheGroupChosenAtConstruction) {
   WriteExport("kartoteka.txt", kColumns, {Goods(values)});
   transfer.Send();
   EXPECT_EQ(transfer.PriceGroupMode(), 2);
-  EXPECT_THAT(Field(ReadTable(DownloadPath("towar.dbf")), "GRUPA_CEN"),
+  EXPECT_THAT(Column(ReadTable(DownloadPath("towar.dbf")), "GRUPA_CEN"),
               ElementsAre("6"));
 }
 
@@ -307,20 +291,18 @@ TEST_F(TTowaryTest, MinimalPriceFollowsCenaMin) {
   const TValues prices = {{"CSP1_CENAN", "1.111"}, {"CSP2_CENAN", "2.225"},
                           {"CSP3_CENAN", "3.3"},   {"CSP4_CENAN", "4"},
                           {"CSP5_CENAN", "5.55"},  {"OST_CENAZAK", "0.994"}};
-  for (const auto& [setting, expected] :
-       std::vector<std::pair<std::string, std::string>>{{"1", "1.11"},
-                                                        {"2", "2.23"},
-                                                        {"3", "3.30"},
-                                                        {" 5 ", "5.55"},
-                                                        {"z", "0.99"},
-                                                        {"Z", "0.99"},
-                                                        {"", "0.00"},
-                                                        {"0", "0.00"},
-                                                        {"6", "0.00"},
-                                                        {"X", "0.00"}}) {
-    Config().SetValue("CENA_MIN", setting);
-    EXPECT_EQ(ValueOf("CENA_MIN", prices), expected) << setting;
-  }
+  ExpectForParameter("CENA_MIN", "CENA_MIN",
+                     {{"1", "1.11"},
+                      {"2", "2.23"},
+                      {"3", "3.30"},
+                      {" 5 ", "5.55"},
+                      {"z", "0.99"},
+                      {"Z", "0.99"},
+                      {"", "0.00"},
+                      {"0", "0.00"},
+                      {"6", "0.00"},
+                      {"X", "0.00"}},
+                     [&] { return Send({prices}); });
 }
 
 TEST_F(TTowaryTest, EanReplacesTheShortNameWhenEanSkrotSaysSo) {
@@ -330,11 +312,11 @@ TEST_F(TTowaryTest, EanReplacesTheShortNameWhenEanSkrotSaysSo) {
       {{"NAZWASKR", "SHORT"}, {"EAN", std::string(30, '9')}}};
   for (const std::string_view yes : {"1", " t "}) {
     Config().SetValue("EAN_SKROT", yes);
-    EXPECT_THAT(Field(Send(records), "SKROT"),
+    EXPECT_THAT(Column(Send(records), "SKROT"),
                 ElementsAre("5901234123457", "SHORT", std::string(25, '9')));
   }
   Config().SetValue("EAN_SKROT", "0");
-  EXPECT_THAT(Field(Send(records), "SKROT"),
+  EXPECT_THAT(Column(Send(records), "SKROT"),
               ElementsAre("SHORT", "SHORT", "SHORT"));
 }
 
@@ -342,9 +324,9 @@ TEST_F(TTowaryTest, FivePercentChangedGroupIn2011) {
   FSystem.System().Now = [] {
     return EncodeDateTime({2010, 12, 31, 23, 59, 59, 0});
   };
-  EXPECT_EQ(ValueOf("VAT_GRUPA", {{"STAWKAVAT", "5%"}}), "5");
+  ExpectConverted({{{{"STAWKAVAT", "5%"}}, "VAT_GRUPA", "5"}});
   FSystem.System().Now = [] { return EncodeDate(2011, 1, 1); };
-  EXPECT_EQ(ValueOf("VAT_GRUPA", {{"STAWKAVAT", "5%"}}), "4");
+  ExpectConverted({{{{"STAWKAVAT", "5%"}}, "VAT_GRUPA", "4"}});
 }
 
 }  // namespace
