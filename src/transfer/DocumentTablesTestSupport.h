@@ -6,38 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/Cp1250.h"
+#include "testing/DbfBytes.h"
 
 namespace bridge::testing {
 
-// --- Device tables written byte by byte ------------------------------------
-//
-// The tables are laid out as a device writes them, so that the field names
-// keep the device's mixed case and records can carry the deletion flag:
-//
-//   offset        size   meaning
-//        0           1   version 3
-//        1           3   last update, YY MM DD
-//        4           4   record count, little-endian
-//        8           2   header length: 32 + 32 per field + 1
-//       10           2   record length: 1 + the field lengths
-//       32   32 each   field descriptors: name (11, zero-padded), type,
-//                        4 zero, length, decimals, 14 zero
-//        .           1   13, end of the descriptors
-//        .   per record  flag (" " or "*") and the field bytes
-//        .           1   26, end of file
-
-struct TColumn {
-  std::string Name;
-  char Type;
-  int Length;
-  int Decimals = 0;
-};
+// --- Device tables as a device writes them ---------------------------------
 
 using TValues = std::map<std::string, std::string>;
 
@@ -46,39 +24,13 @@ struct TRow {
   bool Deleted = false;
 };
 
-inline void PutLE(std::string& out, std::size_t at, std::uint32_t value,
-                  int bytes) {
-  for (int i = 0; i < bytes; ++i) {
-    out[at + static_cast<std::size_t>(i)] =
-        static_cast<char>((value >> (8 * i)) & 0xFF);
-  }
-}
-
+// The rows' values placed in their columns: numbers from the right,
+// everything else from the left.
 inline std::string TableBytes(const std::vector<TColumn>& columns,
                               const std::vector<TRow>& rows) {
-  std::uint32_t recordLength = 1;
-  for (const TColumn& column : columns) {
-    recordLength += static_cast<std::uint32_t>(column.Length);
-  }
-  std::string out(32, '\0');
-  out[0] = 3;
-  out[1] = 105;
-  out[2] = 3;
-  out[3] = 7;
-  PutLE(out, 4, static_cast<std::uint32_t>(rows.size()), 4);
-  PutLE(out, 8, static_cast<std::uint32_t>(32 + 32 * columns.size() + 1), 2);
-  PutLE(out, 10, recordLength, 2);
-  for (const TColumn& column : columns) {
-    std::string descriptor(32, '\0');
-    descriptor.replace(0, column.Name.size(), column.Name);
-    descriptor[11] = column.Type;
-    descriptor[16] = static_cast<char>(column.Length);
-    descriptor[17] = static_cast<char>(column.Decimals);
-    out += descriptor;
-  }
-  out += '\r';
+  std::vector<std::string> records;
   for (const TRow& row : rows) {
-    out += row.Deleted ? '*' : ' ';
+    std::string& record = records.emplace_back(row.Deleted ? "*" : " ");
     for (const auto& [name, value] : row.Values) {
       bool known = false;
       for (const TColumn& column : columns) known |= column.Name == name;
@@ -91,11 +43,10 @@ inline std::string TableBytes(const std::vector<TColumn>& columns,
       EXPECT_LE(value.size(), length) << column.Name;
       value.resize(std::min(value.size(), length));
       const std::string blanks(length - value.size(), ' ');
-      out += column.Type == 'N' ? blanks + value : value + blanks;
+      record += column.Type == 'N' ? blanks + value : value + blanks;
     }
   }
-  out += '\x1a';
-  return out;
+  return TableBytes(TTableImage(columns, records));
 }
 
 inline std::vector<TColumn> HeadColumns(int layout) {

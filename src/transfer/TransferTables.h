@@ -66,7 +66,9 @@ consteval std::array<TRow, (kSizes + ...)> Joined(
   return rows;
 }
 
-// The fields of the layout in force: the older one or the newer one.
+// The fields of a run's layout, TTransManager::NewLayout(): the older one or
+// the newer one. Every transfer whose table differs by layout picks its
+// fields so.
 template <typename TOlder, typename TNewer>
 constexpr auto LayoutFields(bool newLayout, const TOlder& older,
                             const TNewer& newer) {
@@ -82,9 +84,9 @@ concept TableSlot = std::is_enum_v<TSlot> && requires {
   TSlot::kNotWritten;
 };
 
-// The definitions of one run's table by slot. A slot that the layout in
-// force does not declare stays empty; the conversion of that layout does not
-// write it.
+// The definitions of one run's table by slot, which a conversion reaches as
+// FFields[kSlot]. A slot that the run's layout does not declare stays empty;
+// the conversion of that layout does not write it.
 class TTableSlots {
  public:
   template <TableSlot TSlot>

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/Uglobal.h"
-#include "app/Uprogramparams.h"
 #include "platform/Cp1250.h"
 #include "platform/Text.h"
 #include "transfer/TransferTables.h"
@@ -233,15 +232,15 @@ void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
   bool cancelled = kind == "A";
   // The newer layout keeps the flag of its own and leaves the payment kind
   // alone.
-  if (FNewLayout) cancelled = f.Anulowany.GetBoolean(dbfRecord);
+  if (NewLayout()) cancelled = f.Anulowany.GetBoolean(dbfRecord);
   const TDateTime documentDate =
-      (FNewLayout ? f.DataDok : f.DataWyst).GetDate(dbfRecord);
+      (NewLayout() ? f.DataDok : f.DataWyst).GetDate(dbfRecord);
   const TDateTime dueDate = f.DataPlat.GetDate(dbfRecord);
   const double gross = f.WartBrut.GetFloat(dbfRecord);
 
   textRecord.SetStringAt(
       Column<kDocHeadLines>("IDKONTRAH"),
-      (FNewLayout ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
+      (NewLayout() ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
   textRecord.SetDateAt(Column<kDocHeadLines>("DATA"), documentDate);
 
   // The host books a cash-out of kind 1 under a document name of its own.
@@ -273,7 +272,7 @@ void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
                          f.Uwagi.GetString(dbfRecord));
   textRecord.SetDateAt(Column<kDocHeadLines>("DATAOBOW"),
                        f.DataDost.GetDate(dbfRecord));
-  if (!FNewLayout) return;
+  if (!NewLayout()) return;
   textRecord.SetStringAt(Column<kDocHeadLines>("CECHA_1"),
                          f.Cecha1.GetString(dbfRecord));
   textRecord.SetStringAt(Column<kDocHeadLines>("CECHA_2"),
@@ -297,7 +296,7 @@ void TTransDocHead::DefineTextFields(TZendorProFile& textFile) {
 // Runs for every header not marked deleted, so a deleted gross header
 // leaves its lines priced net.
 void TTransDocHead::BeforeDbfToText(TDBFRecord& dbfRecord) {
-  if (!FNewLayout) return;
+  if (!NewLayout()) return;
   const TFields& f = *FFields;
   if (!f.Brutto.GetBoolean(dbfRecord)) return;
   const std::string number = f.Numer.GetString(dbfRecord);
@@ -313,8 +312,6 @@ void TTransDocHead::AfterDbfOpen(TDBF& table) {
     if (TDBFFieldDef* field = table.FindField(name)) field->SetClean(false);
   }
   FFields->Find(table);
-  // Nothing changes the configuration while a table is read.
-  FNewLayout = NewLayoutInForce();
 }
 
 // --- Lines -------------------------------------------------------------------
@@ -361,7 +358,7 @@ void TTransDocPos::DbfToText(TZendorProRecord& textRecord,
   textRecord.SetStringAt(Column<kDocPosLines>("NAZWADOK"),
                          DeviceToHostDocType(type));
   std::string number;
-  if (FNewLayout) {
+  if (NewLayout()) {
     // A line whose header is missing, deleted or not gross is priced net.
     number = f.Numer.GetString(dbfRecord);
     const bool gross = FHeads.IsGrossDocument(type, number);
@@ -403,10 +400,6 @@ void TTransDocPos::DefineTextFields(TZendorProFile& textFile) {
 
 void TTransDocPos::BeforeRun() {}
 
-void TTransDocPos::AfterDbfOpen(TDBF& table) {
-  FFields->Find(table);
-  // Nothing changes the configuration while a table is read.
-  FNewLayout = NewLayoutInForce();
-}
+void TTransDocPos::AfterDbfOpen(TDBF& table) { FFields->Find(table); }
 
 }  // namespace bridge

@@ -53,14 +53,13 @@ class TTransDocHead final : public TTransManager {
   void BeforeDbfToText(TDBFRecord& dbfRecord) override;
   void BeforeRun() override;
   // Keeps the stored blanks of the document type and number fields, and
-  // finds the fields and the layout once for the run.
+  // finds the fields once for the run.
   void AfterDbfOpen(TDBF& table) override;
 
  private:
   struct TFields;
 
   std::unique_ptr<TFields> FFields;
-  bool FNewLayout = false;
   std::vector<std::string> FGrossDocuments;
   // The same keys, so that each of a million lines is looked up at once.
   std::unordered_set<std::string> FGrossIndex;
@@ -83,7 +82,7 @@ class TTransDocPos final : public TTransManager {
   void DefineDbfFields(TDBF& table) override;
   void DefineTextFields(TZendorProFile& textFile) override;
   void BeforeRun() override;
-  // Finds the fields and the layout once for the run; trimming stays on.
+  // Finds the fields once for the run; trimming stays on.
   void AfterDbfOpen(TDBF& table) override;
 
  private:
@@ -91,7 +90,6 @@ class TTransDocPos final : public TTransManager {
 
   const TTransDocHead& FHeads;
   std::unique_ptr<TFields> FFields;
-  bool FNewLayout = false;
 };
 
 }  // namespace bridge

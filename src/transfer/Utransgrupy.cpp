@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/Uglobal.h"
-#include "app/Uprogramparams.h"
 
 namespace bridge {
 namespace {
@@ -61,11 +60,10 @@ void TTransGrupy::DbfToText(TZendorProRecord& /*textRecord*/,
                             TDBFRecord& /*dbfRecord*/) {}
 
 void TTransGrupy::DefineDbfFields(TDBF& table) {
-  const bool newLayout = NewLayoutInForce();
   if (FGroupKind != kGroupList2) {
-    FFields.Declare(table, LayoutFields(newLayout, kAsort170, kAsort180));
+    FFields.Declare(table, LayoutFields(NewLayout(), kAsort170, kAsort180));
   } else {
-    FFields.Declare(table, LayoutFields(newLayout, kProd170, kProd180));
+    FFields.Declare(table, LayoutFields(NewLayout(), kProd170, kProd180));
   }
 }
 

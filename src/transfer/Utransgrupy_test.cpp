@@ -3,15 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
-#include "dbf/uDBF.h"
 #include "platform/Cp1250.h"
-#include "platform/Files.h"
 #include "transfer/TransferTestSupport.h"
 
 namespace bridge::testing {
@@ -19,151 +14,74 @@ namespace {
 
 using ::testing::ElementsAre;
 
-struct TGroup {
-  std::string Code;         // KODZLOZONY
-  std::string Name;         // NAZWAGRUPY
-  std::string Empty = "N";  // PUSTA
-};
+const std::vector<std::string> kColumns = {
+    "ID_GRUPAKART", "ID_GRUPAKARTNAD", "KODGRUPY", "NAZWAGRUPY",
+    "KODZLOZONY",   "NAZWAZLOZONA",    "PUSTA"};
 
-// One host line: ID_GRUPAKART, ID_GRUPAKARTNAD, KODGRUPY, NAZWAGRUPY,
-// KODZLOZONY, NAZWAZLOZONA, PUSTA. The own code and the compound name differ
-// from the values the device takes, so reading the wrong column shows.
-std::string GroupLine(const TGroup& group) {
-  return "11\t0\t99\t" + group.Name + "\t" + group.Code + "\tCOMPOUND/" +
-         group.Name + "\t" + group.Empty + "\r\n";
-}
-
-struct TSent {
-  std::string Number;
-  std::string Name;
-  bool operator==(const TSent&) const = default;
-};
-
-void PrintTo(const TSent& sent, std::ostream* out) {
-  *out << "{" << sent.Number << ", " << sent.Name << "}";
+// One host line. The own code and the compound name differ from the values
+// the device takes, so reading the wrong column shows.
+TValues Group(const std::string& code, const std::string& name,
+              const std::string& empty = "N") {
+  return {{"ID_GRUPAKART", "11"}, {"ID_GRUPAKARTNAD", "0"},
+          {"KODGRUPY", "99"},     {"NAZWAGRUPY", name},
+          {"KODZLOZONY", code},   {"NAZWAZLOZONA", "COMPOUND/" + name},
+          {"PUSTA", empty}};
 }
 
 class TGrupyTest : public TTransferTest {
  protected:
-  // Sends the groups as list 1 (asort.dbf) or list 2 (prod.dbf).
-  void Send(int kind, const std::vector<TGroup>& groups) {
-    std::string text;
-    for (const TGroup& group : groups) text += GroupLine(group);
-    const bool list1 = kind != TTransGrupy::kGroupList2;
-    WriteExport(list1 ? "grkart1.txt" : "grkart2.txt", text);
-    TTransGrupy(FNow, list1 ? "grkart1.txt" : "grkart2.txt",
-                list1 ? "asort.dbf" : "prod.dbf", kind)
-        .Send();
+  // Group list 1 as the send job sends it, to asort.dbf.
+  std::vector<TValues> SendList1(const std::vector<TValues>& groups) {
+    return SendLines<TTransGrupy>("grkart1.txt", kColumns, groups, "asort.dbf",
+                                  TTransGrupy::kGroupList1);
   }
-
-  std::vector<TSent> Records(std::string_view table, std::string_view field) {
-    std::vector<TSent> records;
-    TDBF dbf;
-    EXPECT_TRUE(dbf.Open(DownloadPath(table)));
-    for (dbf.First(); !dbf.Eof(); dbf.Next()) {
-      const TDBFRecord& r = *dbf.ReadRecord();
-      records.push_back({r.GetString(field), r.GetString("NAZWA")});
-    }
-    return records;
-  }
-
-  std::vector<TSent> SentAsort(const std::vector<TGroup>& groups) {
-    Send(TTransGrupy::kGroupList1, groups);
-    return Records("asort.dbf", "ID_ASORT");
+  // Group list 2, to prod.dbf.
+  std::vector<TValues> SendList2(const std::vector<TValues>& groups) {
+    return SendLines<TTransGrupy>("grkart2.txt", kColumns, groups, "prod.dbf",
+                                  TTransGrupy::kGroupList2);
   }
 };
 
-// Name, type, length and decimals of each descriptor, then the end marker.
-std::string DescriptorBytesOf(const std::string& path) {
-  const std::string file = ReadBytes(path);
-  std::string bytes;
-  std::size_t at = 32;
-  while (at < file.size() && file[at] != '\x0D') {
-    bytes += file.substr(at, 12) + file.substr(at + 16, 2);
-    at += 32;
-  }
-  return bytes + (at < file.size() ? "\x0D" : "");
-}
-
-std::string Descriptor(std::string name, char type, int length) {
-  name.resize(11, '\0');
-  return name + type + static_cast<char>(length) + '\0';
-}
-
-// --- The tables' fields ------------------------------------------------------
-
-TEST_F(TGrupyTest, EachListDeclaresItsNumberAndANameOfTheLayoutsWidth) {
-  const std::vector<TGroup> one = {{"1", "A"}};
-  for (const auto& [layout, width] :
-       {std::pair{"1.7.0", 15}, std::pair{"1.8.0", 20}}) {
-    SCOPED_TRACE(layout);
-    Config().SetValue("WERSJA", layout);
-    Send(TTransGrupy::kGroupList1, one);
-    EXPECT_TRUE(SameBytes(DescriptorBytesOf(DownloadPath("asort.dbf")),
-                          Descriptor("ID_ASORT", 'N', 3) +
-                              Descriptor("NAZWA", 'C', width) + "\x0D"));
-    Send(TTransGrupy::kGroupList2, one);
-    EXPECT_TRUE(SameBytes(DescriptorBytesOf(DownloadPath("prod.dbf")),
-                          Descriptor("ID_PROD", 'N', 3) +
-                              Descriptor("NAZWA", 'C', width) + "\x0D"));
-  }
+TEST_F(TGrupyTest, OnlyTopLevelGroupsWithGoodsAreSentInFileOrder) {
+  EXPECT_THAT(
+      Column(SendList1({Group("10", "Top"), Group("10-1", "Sub"),
+                        Group("10-1-5", "SubSub"), Group("-", "Dash"),
+                        Group("1", "Flagged", "T"), Group("2", "Lower", "t"),
+                        Group("3", "Blank", ""), Group("4", "No", "N"),
+                        Group("5", "Other", "1")}),
+             "ID_ASORT"),
+      ElementsAre("10", "3", "4", "5"));
 }
 
 TEST_F(TGrupyTest, AnyNonZeroKindIsList1) {
-  WriteExport("grkart1.txt", GroupLine({"4", "D"}));
-  TTransGrupy(FNow, "grkart1.txt", "asort.dbf", 7).Send();
-  EXPECT_THAT(Records("asort.dbf", "ID_ASORT"), ElementsAre(TSent{"4", "D"}));
+  EXPECT_EQ(SendLines<TTransGrupy>("grkart1.txt", kColumns, {Group("4", "D")},
+                                   "asort.dbf", 7),
+            std::vector<TValues>({{{"ID_ASORT", "4"}, {"NAZWA", "D"}}}));
 }
 
-// --- Which groups are sent ---------------------------------------------------
-
-TEST_F(TGrupyTest, OnlyTopLevelGroupsAreSentInFileOrder) {
-  EXPECT_THAT(SentAsort({{"10", "Top"},
-                         {"10-1", "Sub"},
-                         {"10-1-5", "SubSub"},
-                         {"3", "Other"},
-                         {"-", "Dash"}}),
-              ElementsAre(TSent{"10", "Top"}, TSent{"3", "Other"}));
-}
-
-TEST_F(TGrupyTest, EmptyGroupsStayBehind) {
-  EXPECT_THAT(
-      SentAsort({{"1", "Flagged", "T"},
-                 {"2", "Lower", "t"},
-                 {"3", "Blank", ""},
-                 {"4", "No", "N"},
-                 {"5", "Other", "1"}}),
-      ElementsAre(TSent{"3", "Blank"}, TSent{"4", "No"}, TSent{"5", "Other"}));
-}
-
-TEST_F(TGrupyTest, OnlySubGroupsAndEmptyGroupsLeaveNoTable) {
-  WriteBytes(DownloadPath("prod.dbf"), "old");
-  Send(TTransGrupy::kGroupList2, {{"1-1", "Sub"}, {"2", "Empty", "T"}});
-  EXPECT_FALSE(platform::FileExists(DownloadPath("prod.dbf")));
-}
-
-// --- Values --------------------------------------------------------------
-
-TEST_F(TGrupyTest, NumberIsTheCodeReadAsAWholeNumber) {
-  EXPECT_THAT(SentAsort({{" 7", "Blank"},
-                         {"ABC", "Letters"},
-                         {"", "NoCode"},
-                         {"12", "First"},
-                         {"12", "Second"}}),
-              ElementsAre(TSent{"7", "Blank"}, TSent{"0", "Letters"},
-                          TSent{"0", "NoCode"}, TSent{"12", "First"},
-                          TSent{"12", "Second"}));
-}
-
-TEST_F(TGrupyTest, NameIsCutToTheLayoutsWidth) {
-  const std::string name = Cp1250(u8"Środki czystości a").str();  // 18
-  Config().SetValue("WERSJA", "1.7.0");
-  Send(TTransGrupy::kGroupList2, {{"1", name}});
-  EXPECT_THAT(Records("prod.dbf", "ID_PROD"),
-              ElementsAre(TSent{"1", name.substr(0, 15)}));
-  Config().SetValue("WERSJA", "1.8.0");
-  Send(TTransGrupy::kGroupList2, {{"1", name}});
-  EXPECT_THAT(Records("prod.dbf", "ID_PROD"), ElementsAre(TSent{"1", name}));
+TEST_F(TGrupyTest, EachListConvertsEachValue) {
+  const std::string name18 = Cp1250(u8"Środki czystości a").str();
+  const std::vector<TValueCase> list1 = {
+      // The number is the code read as a whole number.
+      {Group(" 7", "Blank"), "ID_ASORT", "7"},
+      {Group("ABC", "Letters"), "ID_ASORT", "0"},
+      {Group("", "NoCode"), "ID_ASORT", "0"},
+      {Group("12", "First"), "ID_ASORT", "12"},
+      {Group("12", "Second"), "ID_ASORT", "12"},
+      {Group("12", "Second"), "NAZWA", "Second"},
+      // The name is cut to the layout's width.
+      {Group("1", name18), "NAZWA", name18.substr(0, 15)},
+  };
+  UseLayout("1.7.0");
+  ExpectCases(list1, [this](const auto& lines) { return SendList1(lines); });
+  ExpectCases({{Group(" 8", "P"), "ID_PROD", "8"},
+               {Group("8", name18), "NAZWA", name18.substr(0, 15)}},
+              [this](const auto& lines) { return SendList2(lines); });
+  UseLayout("1.8.0");
+  ExpectCases({{Group("1", name18), "NAZWA", name18}},
+              [this](const auto& lines) { return SendList1(lines); });
+  ExpectCases({{Group("8", name18), "NAZWA", name18}},
+              [this](const auto& lines) { return SendList2(lines); });
 }
 
 }  // namespace

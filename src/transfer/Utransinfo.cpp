@@ -2,9 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
-#include <utility>
 
 #include "app/Uglobal.h"
 #include "app/Uprogramparams.h"
@@ -55,8 +53,8 @@ constexpr TDefinitionLine kBankLines[] = {
 };
 
 // Where the value of an info.dbf field comes from. "Host" sources read the
-// konfiguracja.txt record, "Param" sources the device's parameter of the
-// row's key.
+// konfiguracja.txt record, "Param" sources the device's parameter named as
+// the field.
 enum class TSource : std::uint8_t {
   kNotWritten,
   kFirstName,        // AKWIZYTOR after its first blank
@@ -76,14 +74,13 @@ enum class TSource : std::uint8_t {
   kRenumber,     // the run was started with the exchange mode "I"
 };
 
-// What goes into an info.dbf field: its source, with the parameter's key
-// or the konfiguracja.txt column it reads.
+// What goes into an info.dbf field: its source, with the konfiguracja.txt
+// column that a host source reads.
 struct TInfoValue {
   constexpr TInfoValue(TSource source = TSource::kNotWritten,
-                       std::string_view key = {}, std::int32_t column = -1)
-      : Source(source), Key(key), Column(column) {}
+                       std::int32_t column = -1)
+      : Source(source), Column(column) {}
   TSource Source;
-  std::string_view Key;
   std::int32_t Column;
 };
 
@@ -93,7 +90,7 @@ using enum TSource;
 
 // A value read from the konfiguracja.txt column of that name.
 consteval TInfoValue Host(TSource source, std::string_view name) {
-  return TInfoValue(source, {}, ColumnOf(kKonfiguracjaLines, name));
+  return TInfoValue(source, ColumnOf(kKonfiguracjaLines, name));
 }
 
 // The representative and the first document counters open info.dbf in
@@ -103,9 +100,9 @@ constexpr TInfoField kRepresentativeFields[] = {
     {"AKW_NAZW", 'C', 20, 0, {kSurname}},
     {"ID_AKW", 'C', 4, 0, Host(kHostText, "OZNNRWYDR_AKWIZ")},
     {"ID_VAN", 'C', 4, 0, {kDeviceId}},
-    {"NR_FK", 'N', 9, 0, {kParamInt, "NR_FK"}},
-    {"NR_PA", 'N', 9, 0, {kParamInt, "NR_PA"}},
-    {"NR_DD", 'N', 9, 0, {kParamInt, "NR_DD"}},
+    {"NR_FK", 'N', 9, 0, {kParamInt}},
+    {"NR_PA", 'N', 9, 0, {kParamInt}},
+    {"NR_DD", 'N', 9, 0, {kParamInt}},
 };
 
 // The rest of info.dbf in layout "1.7.0", in declaration order.
@@ -113,9 +110,9 @@ constexpr TInfoField kFields170Rest[] = {
     {"NR_PZ", 'N', 9, 0, {kNotWritten}},
     {"NR_WZ", 'N', 9, 0, {kNotWritten}},
     {"NR_PZP", 'N', 9, 0, {kNotWritten}},
-    {"NR_ZA", 'N', 9, 0, {kParamInt, "NR_ZA"}},
+    {"NR_ZA", 'N', 9, 0, {kParamInt}},
     {"NR_MM", 'N', 9, 0, {kNotWritten}},
-    {"NR_KP", 'N', 9, 0, {kParamInt, "NR_KP"}},
+    {"NR_KP", 'N', 9, 0, {kParamInt}},
     {"NR_NO", 'N', 9, 0, {kNotWritten}},
     {"NR_NU", 'N', 9, 0, {kNotWritten}},
     {"NR_FD", 'N', 9, 0, {kNotWritten}},
@@ -132,21 +129,21 @@ constexpr TInfoField kFields170Rest[] = {
     {"ADRESODDZ", 'C', 50, 0, {kEmptyText}},
     {"LOGO", 'C', 11, 0, {kEmptyText}},
     {"RABAT_GOT", 'N', 5, 2, {kNotWritten}},
-    {"RABAT_TOW", 'N', 5, 2, {kParamNumber, "RABAT_TOW"}},
-    {"SPRZ_MINUS", 'L', 1, 0, {kParamFlag, "SPRZ_MINUS"}},
+    {"RABAT_TOW", 'N', 5, 2, {kParamNumber}},
+    {"SPRZ_MINUS", 'L', 1, 0, {kParamFlag}},
     {"RABAT_AKW", 'L', 1, 0, {kNotWritten}},
-    {"WZOR_NUM", 'C', 20, 0, {kParamText, "WZOR_NUM"}},
+    {"WZOR_NUM", 'C', 20, 0, {kParamText}},
     {"MAG_S_ZERO", 'L', 1, 0, {kNotWritten}},
     {"COMMS_PWD", 'L', 1, 0, {kNotWritten}},
     {"ZMIEN_NUM", 'L', 1, 0, {kRenumber}},
-    {"SPRZ_INFO", 'C', 50, 0, {kParamText, "SPRZ_INFO"}},
+    {"SPRZ_INFO", 'C', 50, 0, {kParamText}},
 };
 
 // The rest of info.dbf in layout "1.8.0", in declaration order; every field
 // is written.
 constexpr TInfoField kFields180Rest[] = {
-    {"NR_ZA", 'N', 9, 0, {kParamInt, "NR_ZA"}},
-    {"NR_KP", 'N', 9, 0, {kParamInt, "NR_KP"}},
+    {"NR_ZA", 'N', 9, 0, {kParamInt}},
+    {"NR_KP", 'N', 9, 0, {kParamInt}},
     {"SPRZ_N1", 'C', 70, 0, Host(kHostText, "NAZFAFIRMY1")},
     {"SPRZ_N2", 'C', 70, 0, Host(kHostText, "NAZFAFIRMY2")},
     {"SPRZ_A1", 'C', 70, 0, {kAddressLine1}},
@@ -155,103 +152,87 @@ constexpr TInfoField kFields180Rest[] = {
     {"SPRZ_REGON", 'C', 11, 0, Host(kHostText, "REGON")},
     {"SPRZ_BANK", 'C', 70, 0, {kBankName}},
     {"SPRZ_KONTO", 'C', 70, 0, {kAccountNumber}},
-    {"SPRZ_INFO", 'C', 70, 0, {kParamText, "SPRZ_INFO"}},
-    {"SPRZ_STOPA", 'C', 70, 0, {kParamText, "SPRZ_STOPA"}},
-    {"RABAT_TOW", 'N', 5, 2, {kParamNumber, "RABAT_TOW"}},
-    {"SPRZ_MINUS", 'L', 1, 0, {kParamFlag, "SPRZ_MINUS"}},
-    {"WZOR_NUM", 'C', 20, 0, {kParamText, "WZOR_NUM"}},
+    {"SPRZ_INFO", 'C', 70, 0, {kParamText}},
+    {"SPRZ_STOPA", 'C', 70, 0, {kParamText}},
+    {"RABAT_TOW", 'N', 5, 2, {kParamNumber}},
+    {"SPRZ_MINUS", 'L', 1, 0, {kParamFlag}},
+    {"WZOR_NUM", 'C', 20, 0, {kParamText}},
     {"ZMIEN_NUM", 'L', 1, 0, {kRenumber}},
-    {"LICZNIK", 'L', 1, 0, {kParamFlag, "LICZNIK"}},
-    {"VANSELLING", 'N', 1, 0, {kParamInt, "VANSELLING"}},
-    {"VANSEL_ZAM", 'L', 1, 0, {kParamFlag, "VANSEL_ZAM"}},
-    {"BLOK_V_FK", 'L', 1, 0, {kParamFlag, "BLOK_V_FK"}},
-    {"BLOK_V_PA", 'L', 1, 0, {kParamFlag, "BLOK_V_PA"}},
-    {"BLOK_V_DD", 'L', 1, 0, {kParamFlag, "BLOK_V_DD"}},
-    {"BLOK_V_ZW", 'L', 1, 0, {kParamFlag, "BLOK_V_ZW"}},
-    {"BLOK_V_PZ", 'L', 1, 0, {kParamFlag, "BLOK_V_PZ"}},
-    {"BLOK_P_FK", 'L', 1, 0, {kParamFlag, "BLOK_P_FK"}},
-    {"BLOK_P_PA", 'L', 1, 0, {kParamFlag, "BLOK_P_PA"}},
-    {"BLOK_P_DD", 'L', 1, 0, {kParamFlag, "BLOK_P_DD"}},
-    {"BLOK_KP", 'L', 1, 0, {kParamFlag, "BLOK_KP"}},
-    {"BLOK_KW", 'L', 1, 0, {kParamFlag, "BLOK_KW"}},
-    {"BLOK_ROZL", 'L', 1, 0, {kParamFlag, "BLOK_ROZL"}},
-    {"DOK_LIMIT", 'C', 6, 0, {kParamText, "DOK_LIMIT"}},
-    {"BRAK_LIMIT", 'L', 1, 0, {kParamFlag, "BRAK_LIMIT"}},
-    {"UKRYJ_MARZ", 'L', 1, 0, {kParamFlag, "UKRYJ_MARZ"}},
-    {"MARZA", 'N', 1, 0, {kParamInt, "MARZA"}},
-    {"CENA", 'N', 1, 0, {kParamInt, "CENA"}},
-    {"MAX_ILOSC", 'N', 10, 3, {kParamNumber, "MAX_ILOSC"}},
+    {"LICZNIK", 'L', 1, 0, {kParamFlag}},
+    {"VANSELLING", 'N', 1, 0, {kParamInt}},
+    {"VANSEL_ZAM", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_V_FK", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_V_PA", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_V_DD", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_V_ZW", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_V_PZ", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_P_FK", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_P_PA", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_P_DD", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_KP", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_KW", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_ROZL", 'L', 1, 0, {kParamFlag}},
+    {"DOK_LIMIT", 'C', 6, 0, {kParamText}},
+    {"BRAK_LIMIT", 'L', 1, 0, {kParamFlag}},
+    {"UKRYJ_MARZ", 'L', 1, 0, {kParamFlag}},
+    {"MARZA", 'N', 1, 0, {kParamInt}},
+    {"CENA", 'N', 1, 0, {kParamInt}},
+    {"MAX_ILOSC", 'N', 10, 3, {kParamNumber}},
     // A number, written with the field's 0 decimals.
-    {"MAX_POZ", 'N', 4, 0, {kParamNumber, "MAX_POZ"}},
-    {"RABAT_WART", 'L', 1, 0, {kParamFlag, "RABAT_WART"}},
-    {"FILTR_TOW", 'C', 1, 0, {kParamText, "FILTR_TOW"}},
-    {"AUTO_KP", 'C', 1, 0, {kParamText, "AUTO_KP"}},
-    {"POP_DOK", 'L', 1, 0, {kParamFlag, "POP_DOK"}},
-    {"POP_DR_DOK", 'L', 1, 0, {kParamFlag, "POP_DR_DOK"}},
-    {"KAS_DOK", 'L', 1, 0, {kParamFlag, "KAS_DOK"}},
-    {"KAS_DR_DOK", 'L', 1, 0, {kParamFlag, "KAS_DR_DOK"}},
-    {"KAS_DOKK", 'L', 1, 0, {kParamFlag, "KAS_DOKK"}},
-    {"BRUTTO", 'L', 1, 0, {kParamFlag, "BRUTTO"}},
-    {"V_FK_BRUT", 'L', 1, 0, {kParamFlag, "V_FK_BRUT"}},
-    {"V_PA_BRUT", 'L', 1, 0, {kParamFlag, "V_PA_BRUT"}},
-    {"V_DD_BRUT", 'L', 1, 0, {kParamFlag, "V_DD_BRUT"}},
-    {"V_ZW_BRUT", 'L', 1, 0, {kParamFlag, "V_ZW_BRUT"}},
-    {"V_PZ_BRUT", 'L', 1, 0, {kParamFlag, "V_PZ_BRUT"}},
-    {"P_FK_BRUT", 'L', 1, 0, {kParamFlag, "P_FK_BRUT"}},
-    {"P_PA_BRUT", 'L', 1, 0, {kParamFlag, "P_PA_BRUT"}},
-    {"P_DD_BRUT", 'L', 1, 0, {kParamFlag, "P_DD_BRUT"}},
-    {"STAN_LOG", 'L', 1, 0, {kParamFlag, "STAN_LOG"}},
-    {"NUM_DRUK", 'L', 1, 0, {kParamFlag, "NUM_DRUK"}},
-    {"NR_PZ", 'N', 9, 0, {kParamInt, "NR_PZ"}},
-    {"NR_ZW", 'N', 9, 0, {kParamInt, "NR_ZW"}},
-    {"NR_KW", 'N', 9, 0, {kParamInt, "NR_KW"}},
-    {"FISK_NAZWA", 'L', 1, 0, {kParamFlag, "FISK_NAZWA"}},
-    {"SPRZ_ID", 'C', 15, 0, {kParamText, "SPRZ_ID"}},
-    {"WIZYTY", 'L', 1, 0, {kParamFlag, "WIZYTY"}},
-    {"BLOK_INFO", 'L', 1, 0, {kParamFlag, "BLOK_INFO"}},
-    {"BLOK_NPKP", 'L', 1, 0, {kParamFlag, "BLOK_NPKP"}},
-    {"BLOK_NPKW", 'L', 1, 0, {kParamFlag, "BLOK_NPKW"}},
-    {"ILE_FIRM", 'N', 4, 0, {kParamInt, "ILE_FIRM"}},
-    {"WYMUS_ROZL", 'L', 1, 0, {kParamFlag, "WYMUS_ROZL"}},
-    {"SF_PZ", 'L', 1, 0, {kParamFlag, "SF_PZ"}},
-    {"SF_ZW", 'L', 1, 0, {kParamFlag, "SF_ZW"}},
+    {"MAX_POZ", 'N', 4, 0, {kParamNumber}},
+    {"RABAT_WART", 'L', 1, 0, {kParamFlag}},
+    {"FILTR_TOW", 'C', 1, 0, {kParamText}},
+    {"AUTO_KP", 'C', 1, 0, {kParamText}},
+    {"POP_DOK", 'L', 1, 0, {kParamFlag}},
+    {"POP_DR_DOK", 'L', 1, 0, {kParamFlag}},
+    {"KAS_DOK", 'L', 1, 0, {kParamFlag}},
+    {"KAS_DR_DOK", 'L', 1, 0, {kParamFlag}},
+    {"KAS_DOKK", 'L', 1, 0, {kParamFlag}},
+    {"BRUTTO", 'L', 1, 0, {kParamFlag}},
+    {"V_FK_BRUT", 'L', 1, 0, {kParamFlag}},
+    {"V_PA_BRUT", 'L', 1, 0, {kParamFlag}},
+    {"V_DD_BRUT", 'L', 1, 0, {kParamFlag}},
+    {"V_ZW_BRUT", 'L', 1, 0, {kParamFlag}},
+    {"V_PZ_BRUT", 'L', 1, 0, {kParamFlag}},
+    {"P_FK_BRUT", 'L', 1, 0, {kParamFlag}},
+    {"P_PA_BRUT", 'L', 1, 0, {kParamFlag}},
+    {"P_DD_BRUT", 'L', 1, 0, {kParamFlag}},
+    {"STAN_LOG", 'L', 1, 0, {kParamFlag}},
+    {"NUM_DRUK", 'L', 1, 0, {kParamFlag}},
+    {"NR_PZ", 'N', 9, 0, {kParamInt}},
+    {"NR_ZW", 'N', 9, 0, {kParamInt}},
+    {"NR_KW", 'N', 9, 0, {kParamInt}},
+    {"FISK_NAZWA", 'L', 1, 0, {kParamFlag}},
+    {"SPRZ_ID", 'C', 15, 0, {kParamText}},
+    {"WIZYTY", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_INFO", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_NPKP", 'L', 1, 0, {kParamFlag}},
+    {"BLOK_NPKW", 'L', 1, 0, {kParamFlag}},
+    {"ILE_FIRM", 'N', 4, 0, {kParamInt}},
+    {"WYMUS_ROZL", 'L', 1, 0, {kParamFlag}},
+    {"SF_PZ", 'L', 1, 0, {kParamFlag}},
+    {"SF_ZW", 'L', 1, 0, {kParamFlag}},
 };
 
 constexpr auto kFields170 = Joined(kRepresentativeFields, kFields170Rest);
 constexpr auto kFields180 = Joined(kRepresentativeFields, kFields180Rest);
 
-std::span<const TInfoField> FieldsOfLayout(bool newLayout) {
-  return LayoutFields(newLayout, kFields170, kFields180);
-}
-
 constexpr std::string_view kBankFileName = "bank.txt";
 
 }  // namespace
 
-// --- TTransBank --------------------------------------------------------------
-
-TTransBank::TTransBank(TDateTime timestamp, std::string_view textName,
-                       std::string_view tableName)
-    : TTransManager(timestamp, textName, tableName) {}
-
-void TTransBank::TextToDbf(TZendorProRecord& /*textRecord*/,
-                           TDBFRecord& /*dbfRecord*/) {}
-void TTransBank::DbfToText(TZendorProRecord& /*textRecord*/,
-                           TDBFRecord& /*dbfRecord*/) {}
-void TTransBank::DefineDbfFields(TDBF& /*table*/) {}
-
-void TTransBank::DefineTextFields(TZendorProFile& textFile) {
-  textFile.Definition().LoadDefinitions(DefinitionList(kBankLines));
-}
-
-// --- TTransInfo --------------------------------------------------------------
+struct TTransInfo::TWrittenField {
+  const TDBFFieldDef* Field;
+  const TInfoField* Row;
+};
 
 TTransInfo::TTransInfo(TDateTime timestamp, std::string_view textName,
                        std::string_view tableName)
     : TTransManager(timestamp, textName, tableName) {}
 
+TTransInfo::~TTransInfo() = default;
+
 void TTransInfo::LookUpBankAccount() {
-  TTransBank bankDefinitions(Timestamp(), "", "");
   const std::string path =
       ExcludeTrailingBackslash(platform::ExtractFileDir(TextPath())) +
       platform::kPathDelimiter + std::string(kBankFileName);
@@ -260,7 +241,7 @@ void TTransInfo::LookUpBankAccount() {
   const std::string wanted = Trim(ConfigFile().GetValue("NR_KONTA"));
   {
     TZendorProFile bankFile(Timestamp());
-    bankDefinitions.DefineTextFields(bankFile);
+    bankFile.Definition().LoadDefinitions(DefinitionList(kBankLines));
     if (bankFile.OpenRead(path)) {
       // The key is compared with the record's number as decimal text, so
       // "02" finds no account 2.
@@ -280,140 +261,90 @@ void TTransInfo::LookUpBankAccount() {
   if (Trim(FAccountNumber).empty()) FAccountNumber = wanted;
 }
 
-void TTransInfo::Prepare() {
-  LookUpBankAccount();
-  const bool renumber = GetExchangeMode() == "I";
-  const std::span<const TInfoField> rows = FieldsOfLayout(FNewLayout);
-
-  FBound.clear();
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const TInfoValue& row = rows[i].Write;
-    if (row.Source == kNotWritten) continue;
-    TBoundField bound;
-    bound.Field = FDeclared[i];
-    switch (row.Source) {
-      case kNotWritten:
-        break;
-      case kFirstName:
-        bound.Write = TWrite::kFirstName;
-        break;
-      case kSurname:
-        bound.Write = TWrite::kSurname;
-        break;
-      case kHostText:
-        bound.Write = TWrite::kHostText;
-        bound.HostIndex = row.Column;
-        break;
-      case kHostIntegerText:
-        bound.Write = TWrite::kHostIntegerText;
-        bound.HostIndex = row.Column;
-        break;
-      case kDeviceId:
-        bound.Text = ConfigFile().DeviceName().substr(0, 4);
-        break;
-      case kAddressLine1:
-        bound.Write = TWrite::kAddressLine1;
-        break;
-      case kAddressLine2:
-        bound.Write = TWrite::kAddressLine2;
-        break;
-      case kBankName:
-        bound.Text = FBankName;
-        break;
-      case kAccountNumber:
-        bound.Text = FAccountNumber;
-        break;
-      case kEmptyText:
-        break;
-      case kParamText:
-        bound.Text = ConfigFile().GetValue(row.Key);
-        break;
-      case kParamInt:
-        bound.Write = TWrite::kInteger;
-        bound.Integer = StrToIntOrZero(ConfigFile().GetValue(row.Key));
-        break;
-      case kParamNumber:
-        bound.Write = TWrite::kNumber;
-        bound.Number = StrToFloatOrZero(ConfigFile().GetValue(row.Key));
-        break;
-      case kParamFlag:
-        bound.Write = TWrite::kFlag;
-        bound.Flag = IsYes(ConfigFile().GetValue(row.Key));
-        break;
-      case kRenumber:
-        bound.Write = TWrite::kFlag;
-        bound.Flag = renumber;
-        break;
-    }
-    FBound.push_back(std::move(bound));
-  }
-  FPrepared = true;
-}
-
-// Every value that does not depend on the host record (parameters, the
-// device name, the exchange mode and the bank account) is read once, on the
-// first record: none of them changes during a run, and a run without
-// records reads none of them, as a lookup per record would.
 void TTransInfo::TextToDbf(TZendorProRecord& textRecord,
                            TDBFRecord& dbfRecord) {
-  if (!FPrepared) Prepare();
+  // The bank account does not change during a run, so it is looked up once,
+  // on the first record: a run without records reads no bank.txt.
+  if (!FBankLookedUp) {
+    LookUpBankAccount();
+    FBankLookedUp = true;
+  }
 
   // The host writes the surname first; the first name keeps any further
   // blanks.
   const std::string representative =
       textRecord.GetStringAt(Column<kKonfiguracjaLines>("AKWIZYTOR"));
   const std::size_t blank = representative.find(' ');
-  if (blank == std::string::npos) {
-    FSurname.clear();
-    FFirstName = representative;
-  } else {
-    FSurname.assign(representative, 0, blank);
-    FFirstName.assign(representative, blank + 1);
-  }
+  const std::string surname =
+      blank == std::string::npos ? "" : representative.substr(0, blank);
+  const std::string firstName = blank == std::string::npos
+                                    ? representative
+                                    : representative.substr(blank + 1);
   const std::string postOffice =
       textRecord.GetStringAt(Column<kKonfiguracjaLines>("POCZTA"));
-  FAddressLine1 = ComposeAddress(
+  const std::string addressLine1 = ComposeAddress(
       textRecord.GetStringAt(Column<kKonfiguracjaLines>("ULICA")),
       textRecord.GetStringAt(Column<kKonfiguracjaLines>("MIEJSCOWOSC")),
       postOffice, textRecord.GetStringAt(Column<kKonfiguracjaLines>("NRDOMU")),
       textRecord.GetStringAt(Column<kKonfiguracjaLines>("NRLOKALU")));
-  FAddressLine2 = JoinWithBlank(
+  const std::string addressLine2 = JoinWithBlank(
       textRecord.GetStringAt(Column<kKonfiguracjaLines>("KODPOCZTOWY")),
       postOffice);
 
-  for (const TBoundField& bound : FBound) {
-    const TDBFFieldDef& field = *bound.Field;
-    switch (bound.Write) {
-      case TWrite::kText:
-        dbfRecord.SetString(field, bound.Text);
+  for (const TWrittenField& written : FFields) {
+    const TDBFFieldDef& field = *written.Field;
+    const TInfoValue& value = written.Row->Write;
+    const auto parameter = [&written] {
+      return ConfigFile().GetValue(written.Row->Name);
+    };
+    switch (value.Source) {
+      case kNotWritten:
         break;
-      case TWrite::kInteger:
-        dbfRecord.SetInteger(field, bound.Integer);
+      case kFirstName:
+        dbfRecord.SetString(field, firstName);
         break;
-      case TWrite::kNumber:
-        dbfRecord.SetFloat(field, bound.Number);
+      case kSurname:
+        dbfRecord.SetString(field, surname);
         break;
-      case TWrite::kFlag:
-        dbfRecord.SetBoolean(field, bound.Flag);
+      case kHostText:
+        dbfRecord.SetString(field, textRecord.GetStringAt(value.Column));
         break;
-      case TWrite::kFirstName:
-        dbfRecord.SetString(field, FFirstName);
-        break;
-      case TWrite::kSurname:
-        dbfRecord.SetString(field, FSurname);
-        break;
-      case TWrite::kHostText:
-        dbfRecord.SetString(field, textRecord.GetStringAt(bound.HostIndex));
-        break;
-      case TWrite::kHostIntegerText:
+      case kHostIntegerText:
         dbfRecord.SetString(field,
-                            IntToStr(textRecord.GetIntegerAt(bound.HostIndex)));
+                            IntToStr(textRecord.GetIntegerAt(value.Column)));
         break;
-      case TWrite::kAddressLine1:
-        dbfRecord.SetString(field, FAddressLine1);
+      case kDeviceId:
+        dbfRecord.SetString(field, ConfigFile().DeviceName().substr(0, 4));
         break;
-      case TWrite::kAddressLine2:
-        dbfRecord.SetString(field, FAddressLine2);
+      case kAddressLine1:
+        dbfRecord.SetString(field, addressLine1);
+        break;
+      case kAddressLine2:
+        dbfRecord.SetString(field, addressLine2);
+        break;
+      case kBankName:
+        dbfRecord.SetString(field, FBankName);
+        break;
+      case kAccountNumber:
+        dbfRecord.SetString(field, FAccountNumber);
+        break;
+      case kEmptyText:
+        dbfRecord.SetString(field, "");
+        break;
+      case kParamText:
+        dbfRecord.SetString(field, parameter());
+        break;
+      case kParamInt:
+        dbfRecord.SetInteger(field, StrToIntOrZero(parameter()));
+        break;
+      case kParamNumber:
+        dbfRecord.SetFloat(field, StrToFloatOrZero(parameter()));
+        break;
+      case kParamFlag:
+        dbfRecord.SetBoolean(field, IsYes(parameter()));
+        break;
+      case kRenumber:
+        dbfRecord.SetBoolean(field, GetExchangeMode() == "I");
         break;
     }
   }
@@ -422,16 +353,12 @@ void TTransInfo::TextToDbf(TZendorProRecord& textRecord,
 void TTransInfo::DbfToText(TZendorProRecord& /*textRecord*/,
                            TDBFRecord& /*dbfRecord*/) {}
 
-// The conversion follows the layout the table was declared in, read once
-// per run.
 void TTransInfo::DefineDbfFields(TDBF& table) {
-  FNewLayout = NewLayoutInForce();
-  FPrepared = false;
-  FBound.clear();
-  FDeclared.clear();
-  DeclareFields(table, FieldsOfLayout(FNewLayout),
-                [this](const TDBFFieldDef& def, const TInfoField& /*field*/) {
-                  FDeclared.push_back(&def);
+  FFields.clear();
+  FBankLookedUp = false;
+  DeclareFields(table, LayoutFields(NewLayout(), kFields170, kFields180),
+                [this](const TDBFFieldDef& def, const TInfoField& row) {
+                  FFields.push_back({&def, &row});
                 });
 }
 

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "app/Uglobal.h"
-#include "app/Uprogramparams.h"
 #include "platform/Text.h"
 
 namespace bridge {
@@ -161,8 +160,7 @@ void TTransKontrah::DefineTextFields(TZendorProFile& textFile) {
 }
 
 void TTransKontrah::DefineDbfFields(TDBF& table) {
-  FNewLayout = NewLayoutInForce();
-  FFields.Declare(table, LayoutFields(FNewLayout, kKlient170, kKlient180));
+  FFields.Declare(table, LayoutFields(NewLayout(), kKlient170, kKlient180));
   // The table's own definition of ULICA, so the number fits whatever width
   // the layout gives the street.
   FStreetWidth = FFields[kStreet].Length();
@@ -197,9 +195,6 @@ std::string_view TTransKontrah::ComposeStreet(
 
 void TTransKontrah::TextToDbf(TZendorProRecord& textRecord,
                               TDBFRecord& dbfRecord) {
-  const auto field = [this](TValue value) -> const TDBFFieldDef& {
-    return FFields[value];
-  };
   // A view of the record lasts until its next read, so each one goes
   // straight into its setter.
   const auto text = [&textRecord](std::int32_t column) {
@@ -207,63 +202,64 @@ void TTransKontrah::TextToDbf(TZendorProRecord& textRecord,
   };
   {
     const std::string_view fullName = text(Column<kKontrahentLines>("NAZWADL"));
-    dbfRecord.SetString(field(kNazwa1), CaretPart(fullName, 1));
-    dbfRecord.SetString(field(kNazwa2), CaretPart(fullName, 2));
+    dbfRecord.SetString(FFields[kNazwa1], CaretPart(fullName, 1));
+    dbfRecord.SetString(FFields[kNazwa2], CaretPart(fullName, 2));
   }
   dbfRecord.SetString(
-      field(kId),
+      FFields[kId],
       IntToStr(textRecord.GetIntegerAt(Column<kKontrahentLines>("NRKONTRAH"))));
-  dbfRecord.SetString(field(kKodPocz),
+  dbfRecord.SetString(FFields[kKodPocz],
                       text(Column<kKontrahentLines>("KODPOCZTOWY")));
-  dbfRecord.SetString(field(kMiasto),
+  dbfRecord.SetString(FFields[kMiasto],
                       text(Column<kKontrahentLines>("MIEJSCOWOSC")));
-  dbfRecord.SetString(field(kStreet), ComposeStreet(textRecord));
-  dbfRecord.SetString(field(kNipValue), text(Column<kKontrahentLines>("NIP")));
+  dbfRecord.SetString(FFields[kStreet], ComposeStreet(textRecord));
+  dbfRecord.SetString(FFields[kNipValue],
+                      text(Column<kKontrahentLines>("NIP")));
   dbfRecord.SetFloat(
-      field(kRabat),
+      FFields[kRabat],
       Round2(textRecord.GetFloatAt(Column<kKontrahentLines>("PROCRABATNAGL"))));
-  dbfRecord.SetString(field(kPlatnik),
+  dbfRecord.SetString(FFields[kPlatnik],
                       IntToStr(textRecord.GetIntegerAt(
                           Column<kKontrahentLines>("NRPLATNIKA"))));
   dbfRecord.SetBoolean(
-      field(kAktywny),
+      FFields[kAktywny],
       !textRecord.GetBooleanAt(Column<kKontrahentLines>("BLOKADASPRZEDAZY")));
   const std::string_view payment =
       text(Column<kKontrahentLines>("SPOSPLATNOSCI"));
   if (!payment.empty()) {
     const char letter = UpperCaseChar(payment.front());
-    dbfRecord.SetString(field(kTypPlat), std::string_view(&letter, 1));
+    dbfRecord.SetString(FFields[kTypPlat], std::string_view(&letter, 1));
   }
   dbfRecord.SetFloat(
-      field(kLimit),
+      FFields[kLimit],
       textRecord.GetFloatAt(Column<kKontrahentLines>("WARTKREDYTOG")));
-  dbfRecord.SetString(field(kSkrot),
+  dbfRecord.SetString(FFields[kSkrot],
                       text(Column<kKontrahentLines>("NAZWASKR")));
   dbfRecord.SetInteger(
-      field(kCena),
+      FFields[kCena],
       textRecord.GetIntegerAt(Column<kKontrahentLines>("NR_DEFCENY")));
   const double term =
       textRecord.GetFloatAt(Column<kKontrahentLines>("TERMINDNI"));
-  if (!FNewLayout) {
-    dbfRecord.SetBoolean(field(kListaTow), false);
-    dbfRecord.SetInteger(field(kTermPlat), PaymentTerm(term, 99));
+  if (!NewLayout()) {
+    dbfRecord.SetBoolean(FFields[kListaTow], false);
+    dbfRecord.SetInteger(FFields[kTermPlat], PaymentTerm(term, 99));
     dbfRecord.SetBoolean(
-        field(kDetal),
+        FFields[kDetal],
         textRecord.GetIntegerAt(Column<kKontrahentLines>("TYPKONTRAH")) == 2);
-    dbfRecord.SetInteger(field(kGrpProm), 0);
+    dbfRecord.SetInteger(FFields[kGrpProm], 0);
   } else {
-    dbfRecord.SetInteger(field(kTermPlat), PaymentTerm(term, 9999));
-    dbfRecord.SetInteger(field(kGrupaCen), 0);
-    dbfRecord.SetString(field(kPocztaValue),
+    dbfRecord.SetInteger(FFields[kTermPlat], PaymentTerm(term, 9999));
+    dbfRecord.SetInteger(FFields[kGrupaCen], 0);
+    dbfRecord.SetString(FFields[kPocztaValue],
                         text(Column<kKontrahentLines>("POCZTA")));
-    dbfRecord.SetString(field(kTelefonValue),
+    dbfRecord.SetString(FFields[kTelefonValue],
                         text(Column<kKontrahentLines>("TELEFON")));
-    dbfRecord.SetString(field(kEmailValue),
+    dbfRecord.SetString(FFields[kEmailValue],
                         text(Column<kKontrahentLines>("EMAIL")));
-    dbfRecord.SetString(field(kUwagiValue),
+    dbfRecord.SetString(FFields[kUwagiValue],
                         text(Column<kKontrahentLines>("UWAGI")));
     dbfRecord.SetFloat(
-        field(kLimitPrze),
+        FFields[kLimitPrze],
         textRecord.GetFloatAt(Column<kKontrahentLines>("WARTKREDYTPRZET")));
   }
 }

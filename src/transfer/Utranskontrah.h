@@ -22,8 +22,7 @@ class TTransKontrah final : public TTransManager {
   void TextToDbf(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override;
   // Contractors only travel to the device.
   void DbfToText(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override;
-  // Declares the fields of the layout in force, which also fixes the
-  // conversion for the whole run.
+  // Declares the fields of the run's layout.
   void DefineDbfFields(TDBF& table) override;
   void DefineTextFields(TZendorProFile& textFile) override;
 
@@ -34,10 +33,8 @@ class TTransKontrah final : public TTransManager {
   // The result lives in FStreet until the next call.
   std::string_view ComposeStreet(const TZendorProRecord& textRecord);
 
-  // Read once per run: the layout of the table being written, the table
-  // fields that the conversion writes (by what they carry) and the width of
-  // ULICA.
-  bool FNewLayout = false;
+  // Read once per run: the table fields that the conversion writes (by what
+  // they carry) and the width of ULICA.
   TTableSlots FFields;
   int FStreetWidth = 0;
   // Reused by every record, so composing a street allocates nothing.

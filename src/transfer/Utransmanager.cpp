@@ -2,6 +2,7 @@
 
 #include "app/Uglobal.h"
 #include "app/Umessages.h"
+#include "app/Uprogramparams.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 
@@ -30,6 +31,7 @@ TTransManager::~TTransManager() {
 void TTransManager::Send() {
   FTextPath = ExportDir() + kDelimiter + FTextName;
   FTablePath = DownloadDir() + kDelimiter + FTableName;
+  FNewLayout = NewLayoutInForce();
   BeforeRun();
   FTextFile = std::make_unique<TZendorProFile>(FTimestamp);
   DefineTextFields(*FTextFile);
@@ -68,6 +70,7 @@ void TTransManager::Send() {
 void TTransManager::Receive(TTextOutcome outcome) {
   FTextPath = ImportDir() + kDelimiter + FTextName;
   FTablePath = UploadDir() + kDelimiter + FTableName;
+  FNewLayout = NewLayoutInForce();
   BeforeRun();
   FTextFile = std::make_unique<TZendorProFile>(FTimestamp);
   DefineTextFields(*FTextFile);

@@ -85,6 +85,10 @@ class TTransManager {
 
   TZendorProFile* TextFile() const { return FTextFile.get(); }
   TDBF* Table() const { return FTable.get(); }
+  // Whether the run's table is in the newer layout, "1.8.0": the one place a
+  // transfer learns its layout. Read as the run starts, before BeforeRun,
+  // since nothing changes the configuration while a run converts.
+  bool NewLayout() const { return FNewLayout; }
 
  private:
   std::unique_ptr<TZendorProFile> FTextFile;
@@ -96,6 +100,7 @@ class TTransManager {
   std::string FPreparedTextPath;
   TDateTime FTimestamp;
   TTransferCounts FCounts;
+  bool FNewLayout = false;
 };
 
 }  // namespace bridge

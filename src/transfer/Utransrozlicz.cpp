@@ -77,7 +77,7 @@ void TTransRozlicz_v170::DefineTextFields(TZendorProFile& textFile) {
 }
 
 void TTransRozlicz_v170::DefineDbfFields(TDBF& table) {
-  Fields().Declare(table, kDokKre);
+  FFields.Declare(table, LayoutFields(NewLayout(), kDokKre, kKredyt));
 }
 
 void TTransRozlicz_v170::DbfToText(TZendorProRecord& /*textRecord*/,
@@ -87,51 +87,43 @@ void TTransRozlicz_v170::TextToDbf(TZendorProRecord& textRecord,
                                    TDBFRecord& dbfRecord) {
   // A view of the record lasts until its next read, so each one goes
   // straight into its setter.
-  dbfRecord.SetString(Fields()[kTypDok],
+  dbfRecord.SetString(FFields[kTypDok],
                       HostToDeviceDocType(textRecord.GetStringViewAt(
                           Column<kDokNierozLines>("DOKUMENT"))));
   dbfRecord.SetString(
-      Fields()[kNumer],
+      FFields[kNumer],
       textRecord.GetStringViewAt(Column<kDokNierozLines>("NRDOKZEW")));
   // The contractor number as the host wrote it, not re-formatted.
   dbfRecord.SetString(
-      Fields()[kIdPlatnik],
+      FFields[kIdPlatnik],
       textRecord.GetStringViewAt(Column<kDokNierozLines>("NRKONTRAH")));
   dbfRecord.SetDate(
-      Fields()[kDataDok],
+      FFields[kDataDok],
       textRecord.GetDateAt(Column<kDokNierozLines>("DATADOKZEW")));
-  dbfRecord.SetDate(Fields()[kDataPlat],
+  dbfRecord.SetDate(FFields[kDataPlat],
                     textRecord.GetDateAt(Column<kDokNierozLines>("TERMPLATN")));
   dbfRecord.SetFloat(
-      Fields()[kWartBrut],
+      FFields[kWartBrut],
       textRecord.GetFloatAt(Column<kDokNierozLines>("KAL_KWOTAPLN")));
   // A receivable is owed to us and counts up; a payable counts down.
   const bool receivable =
       IsYes(textRecord.GetStringViewAt(Column<kDokNierozLines>("KAL_WN")));
   const double open =
       textRecord.GetFloatAt(Column<kDokNierozLines>("KAL_POZOSTPLN"));
-  dbfRecord.SetFloat(Fields()[kDoZaplaty], receivable ? open : -open);
-}
-
-TTransRozlicz_v180::TTransRozlicz_v180(TDateTime timestamp,
-                                       std::string_view textName,
-                                       std::string_view tableName)
-    : TTransRozlicz_v170(timestamp, textName, tableName) {}
-
-void TTransRozlicz_v180::DefineDbfFields(TDBF& table) {
-  Fields().Declare(table, kKredyt);
-}
-
-void TTransRozlicz_v180::TextToDbf(TZendorProRecord& textRecord,
-                                   TDBFRecord& dbfRecord) {
-  TTransRozlicz_v170::TextToDbf(textRecord, dbfRecord);
+  dbfRecord.SetFloat(FFields[kDoZaplaty], receivable ? open : -open);
+  if (!NewLayout()) return;
   // The payer is always the host's contractor; the customer is the
   // document's recipient, and the host writes 0 when there is none.
   std::string_view customer =
       textRecord.GetStringViewAt(Column<kDokNierozLines>("NR_KONTRAHODBIORCA"));
   if (customer == "0")
     customer = textRecord.GetStringViewAt(Column<kDokNierozLines>("NRKONTRAH"));
-  dbfRecord.SetString(Fields()[kIdKlient], customer);
+  dbfRecord.SetString(FFields[kIdKlient], customer);
 }
+
+TTransRozlicz_v180::TTransRozlicz_v180(TDateTime timestamp,
+                                       std::string_view textName,
+                                       std::string_view tableName)
+    : TTransRozlicz_v170(timestamp, textName, tableName) {}
 
 }  // namespace bridge

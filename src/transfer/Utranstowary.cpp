@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/Uglobal.h"
-#include "app/Uprogramparams.h"
 #include "config/uKonfig.h"
 #include "platform/Cp1250.h"
 #include "platform/System.h"
@@ -263,35 +262,33 @@ TTransTowary::TTransTowary(TDateTime timestamp, std::string_view textName,
 
 void TTransTowary::TextToDbf(TZendorProRecord& textRecord,
                              TDBFRecord& dbfRecord) {
-  const TTableSlots& out = FFields;
-
+  dbfRecord.SetString(FFields[kIndex], textRecord.GetStringAt(
+                                           Column<kKartotekaLines>("INDEKS")));
   dbfRecord.SetString(
-      out[kIndex], textRecord.GetStringAt(Column<kKartotekaLines>("INDEKS")));
-  dbfRecord.SetString(
-      out[kName],
+      FFields[kName],
       CaretPart(textRecord.GetStringAt(Column<kKartotekaLines>("NAZWADL")), 1));
   const std::string ean =
       textRecord.GetStringAt(Column<kKartotekaLines>("EAN"));
   if (FEanAsShortName && !ean.empty()) {
-    dbfRecord.SetString(out[kShortName], ean);
+    dbfRecord.SetString(FFields[kShortName], ean);
   } else {
     dbfRecord.SetString(
-        out[kShortName],
+        FFields[kShortName],
         textRecord.GetStringAt(Column<kKartotekaLines>("NAZWASKR")));
   }
   dbfRecord.SetInteger(
-      out[kVatGroup],
+      FFields[kVatGroup],
       VatCode(textRecord.GetStringAt(Column<kKartotekaLines>("STAWKAVAT"))));
-  dbfRecord.SetString(out[kUnit],
+  dbfRecord.SetString(FFields[kUnit],
                       textRecord.GetStringAt(Column<kKartotekaLines>("JM")));
-  dbfRecord.SetFloat(out[kPackQuantity],
+  dbfRecord.SetFloat(FFields[kPackQuantity],
                      Round3(textRecord.GetFloatAt(
                          Column<kKartotekaLines>("OPAK_ILOSCWOPAK"))));
 
   std::array<double, kPrices.size()> prices{};
   for (std::size_t i = 0; i < prices.size(); ++i) {
     prices[i] = Round2(textRecord.GetFloatAt(kCenaN[i]));
-    dbfRecord.SetFloat(out[kPrices[i]], prices[i]);
+    dbfRecord.SetFloat(FFields[kPrices[i]], prices[i]);
   }
   const double lastPurchasePrice =
       Round2(textRecord.GetFloatAt(Column<kKartotekaLines>("OST_CENAZAK")));
@@ -301,14 +298,14 @@ void TTransTowary::TextToDbf(TZendorProRecord& textRecord,
   } else if (FMinPriceSource == 'Z') {
     minimalPrice = lastPurchasePrice;
   }
-  dbfRecord.SetFloat(out[kMinimalPrice], minimalPrice);
+  dbfRecord.SetFloat(FFields[kMinimalPrice], minimalPrice);
 
-  dbfRecord.SetString(out[kClassification],
+  dbfRecord.SetString(FFields[kClassification],
                       textRecord.GetStringAt(Column<kKartotekaLines>("PKWIU")));
-  dbfRecord.SetInteger(out[kAssortment],
+  dbfRecord.SetInteger(FFields[kAssortment],
                        GroupNumber(textRecord.GetStringAt(
                            Column<kKartotekaLines>("GRUPAKART1_KODZL"))));
-  dbfRecord.SetInteger(out[kProducer],
+  dbfRecord.SetInteger(FFields[kProducer],
                        GroupNumber(textRecord.GetStringAt(
                            Column<kKartotekaLines>("GRUPAKART2_KODZL"))));
 
@@ -320,33 +317,34 @@ void TTransTowary::TextToDbf(TZendorProRecord& textRecord,
   // depends on it.
   const double maximum =
       Round3(textRecord.GetFloatAt(Column<kKartotekaLines>("STAN_MAX")));
-  dbfRecord.SetFloat(out[kStock], stock);
-  dbfRecord.SetFloat(out[kStockMinimum], minimum);
-  dbfRecord.SetInteger(out[kStockLevel], StockLevel(stock, minimum, maximum));
+  dbfRecord.SetFloat(FFields[kStock], stock);
+  dbfRecord.SetFloat(FFields[kStockMinimum], minimum);
+  dbfRecord.SetInteger(FFields[kStockLevel],
+                       StockLevel(stock, minimum, maximum));
   dbfRecord.SetFloat(
-      out[kMargin],
+      FFields[kMargin],
       Round2(textRecord.GetFloatAt(Column<kKartotekaLines>("CSP1_MARZA"))));
   const std::string feature =
       textRecord.GetStringAt(Column<kKartotekaLines>("CECHA"));
-  dbfRecord.SetString(out[kStatus], std::string_view(feature).substr(0, 1));
+  dbfRecord.SetString(FFields[kStatus], std::string_view(feature).substr(0, 1));
 
-  if (!FNewLayout) {
-    dbfRecord.SetBoolean(out[kPromotionCycle], false);
-    dbfRecord.SetBoolean(out[kStockChanges], true);
+  if (!NewLayout()) {
+    dbfRecord.SetBoolean(FFields[kPromotionCycle], false);
+    dbfRecord.SetBoolean(FFields[kStockChanges], true);
     return;
   }
-  dbfRecord.SetFloat(out[kStockMaximum], maximum);
-  dbfRecord.SetFloat(out[kPurchasePrice], lastPurchasePrice);
-  dbfRecord.SetString(out[kBarcode], ean);
-  dbfRecord.SetString(out[kRemarks],
+  dbfRecord.SetFloat(FFields[kStockMaximum], maximum);
+  dbfRecord.SetFloat(FFields[kPurchasePrice], lastPurchasePrice);
+  dbfRecord.SetString(FFields[kBarcode], ean);
+  dbfRecord.SetString(FFields[kRemarks],
                       textRecord.GetStringAt(Column<kKartotekaLines>("UWAGI")));
   if (FPriceGroupMode == kPriceGroupFromList1) {
     dbfRecord.SetInteger(
-        out[kPriceGroup],
+        FFields[kPriceGroup],
         textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_GRUPAKART1")));
   } else if (FPriceGroupMode == kPriceGroupFromList2) {
     dbfRecord.SetInteger(
-        out[kPriceGroup],
+        FFields[kPriceGroup],
         textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_GRUPAKART2")));
   }
 }
@@ -355,7 +353,7 @@ void TTransTowary::DbfToText(TZendorProRecord& /*textRecord*/,
                              TDBFRecord& /*dbfRecord*/) {}
 
 void TTransTowary::DefineDbfFields(TDBF& table) {
-  FFields.Declare(table, LayoutFields(FNewLayout, kTowar170, kTowar180));
+  FFields.Declare(table, LayoutFields(NewLayout(), kTowar170, kTowar180));
 }
 
 void TTransTowary::DefineTextFields(TZendorProFile& textFile) {
@@ -365,7 +363,7 @@ void TTransTowary::DefineTextFields(TZendorProFile& textFile) {
 bool TTransTowary::SkipTextRecord(TZendorProRecord& textRecord) {
   if (textRecord.GetIntegerAt(Column<kKartotekaLines>("ID_RODZAJKART")) != 1)
     return true;
-  const std::size_t maxIndex = FNewLayout ? kMaxIndex180 : kMaxIndex170;
+  const std::size_t maxIndex = NewLayout() ? kMaxIndex180 : kMaxIndex170;
   return textRecord.GetStringAt(Column<kKartotekaLines>("INDEKS")).size() >
          maxIndex;
 }
@@ -373,7 +371,6 @@ bool TTransTowary::SkipTextRecord(TZendorProRecord& textRecord) {
 // Nothing that these settings come from changes while a run converts its
 // records, so each is read once per run.
 void TTransTowary::BeforeRun() {
-  FNewLayout = NewLayoutInForce();
   FCurrentYear = DecodeDateTime(platform::System().Now()).Year;
   const std::string minPrice =
       Trim(UpperCase(ConfigFile().GetValue("CENA_MIN")));

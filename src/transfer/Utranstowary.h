@@ -38,9 +38,8 @@ class TTransTowary final : public TTransManager {
   int VatCode(std::string_view rate) const;
 
   int FPriceGroupMode = kNoPriceGroup;
-  // Read once per run: the layout, the year of the current date, the first
-  // character of CENA_MIN and whether EAN_SKROT means yes.
-  bool FNewLayout = false;
+  // Read once per run: the year of the current date, the first character of
+  // CENA_MIN and whether EAN_SKROT means yes.
   int FCurrentYear = 0;
   char FMinPriceSource = '0';
   bool FEanAsShortName = false;

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
@@ -14,24 +17,38 @@
 namespace bridge::testing {
 namespace {
 
-using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using ::testing::Not;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
 class SendJobTest : public TTransferTest {
  protected:
   std::vector<std::string> Tables() { return ListNames(DownloadDir()); }
-};
 
-TEST_F(SendJobTest, WritesATableForEveryHostFileGiven) {
-  WriteSampleExport();
-  SendJob();
-  EXPECT_THAT(Tables(), ElementsAre("asort.dbf", "dok_kre.dbf", "info.dbf",
-                                    "klient.dbf", "prod.dbf", "towar.dbf"));
-}
+  // The sample export sent in a layout gives the golden tables of
+  // testdata/send-<layout>/ byte for byte, and no other table.
+  void ExpectGoldenTables(std::string_view layout) {
+    const std::string golden = std::string(FORBOOK_SOURCE_DIR) +
+                               "/src/transfer/testdata/send-" +
+                               std::string(layout);
+    // The day the golden tables are dated; a year after 2010 also fixes the
+    // VAT group of 5%.
+    FSystem.System().Now = [] {
+      return EncodeDateTime({2024, 12, 2, 9, 30, 0, 0});
+    };
+    UseLayout(layout);
+    Config().SetValue("NR_KONTA", "1");
+    WriteSampleExport();
+    SendJob();
+    ASSERT_EQ(Tables(), ListNames(golden));
+    for (const std::string& table : Tables()) {
+      EXPECT_TRUE(SameBytes(ReadBytes(DownloadPath(table)),
+                            ReadBytes(Join(golden, table))))
+          << table;
+    }
+  }
+};
 
 TEST_F(SendJobTest, DeletesOldTablesFirstAndWritesNoneForMissingFiles) {
   for (const char* old : {"info.dbf", "prod.dbf", "kredyt.dbf", "klient.dbf"}) {
@@ -58,12 +75,12 @@ TEST_F(SendJobTest, RunTwiceGivesTheSameTables) {
   EXPECT_EQ(first, second);
 }
 
-TEST_F(SendJobTest, TheNewerLayoutNamesTheSettlementsTableKredyt) {
-  Config().SetValue("WERSJA", "1.8.0");
-  WriteSampleExport();
-  SendJob();
-  EXPECT_THAT(Tables(), Contains("kredyt.dbf"));
-  EXPECT_THAT(Tables(), Not(Contains("dok_kre.dbf")));
+TEST_F(SendJobTest, SampleExportGivesTheGoldenTablesOf170) {
+  ExpectGoldenTables("1.7.0");
+}
+
+TEST_F(SendJobTest, SampleExportGivesTheGoldenTablesOf180) {
+  ExpectGoldenTables("1.8.0");
 }
 
 TEST_F(SendJobTest, AnInvalidLayoutTouchesNothing) {
