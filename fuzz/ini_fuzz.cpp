@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/IniFile.h"
+#include "core/IniFile.h"
 
 namespace {
 

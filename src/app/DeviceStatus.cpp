@@ -8,7 +8,7 @@
 
 #include "app/JobJournal.h"
 #include "app/Uprogramparams_run.h"
-#include "config/uKonfig.h"
+#include "core/uKonfig.h"
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
 #include "platform/System.h"

@@ -10,9 +10,9 @@
 #include "app/Uprogramparams_run.h"
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/FaultPlan.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 
 namespace bridge {
 namespace {

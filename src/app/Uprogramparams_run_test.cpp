@@ -8,8 +8,8 @@
 
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 
 namespace bridge {
 namespace {

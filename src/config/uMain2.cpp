@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "app/Uglobal.h"
-#include "app/Uprogramparams.h"
-#include "config/uKonfig.h"
+#include "core/Uglobal.h"
+#include "core/Uprogramparams.h"
+#include "core/uKonfig.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"

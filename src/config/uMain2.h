@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/Controls.h"
+#include "core/Controls.h"
 #include "platform/Cp1250.h"
 
 namespace bridge {

@@ -6,13 +6,13 @@
 #include <map>
 #include <set>
 
-#include "config/IniFile.h"
-#include "config/uKonfig.h"
+#include "core/IniFile.h"
+#include "core/uKonfig.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 
 namespace bridge {
 namespace {

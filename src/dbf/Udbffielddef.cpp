@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "platform/Text.h"
 
 namespace bridge {

@@ -8,13 +8,13 @@
 #include <limits>
 #include <system_error>
 
-#include "app/Uglobal.h"
-#include "app/Umessages.h"
+#include "core/Uglobal.h"
+#include "core/Ulangconv.h"
+#include "core/Umessages.h"
 #include "dbf/uDBF_messages.h"
 #include "platform/EBridgeError.h"
 #include "platform/System.h"
 #include "platform/Text.h"
-#include "textfile/Ulangconv.h"
 
 namespace bridge {
 namespace {

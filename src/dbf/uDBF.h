@@ -17,11 +17,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Ulangconv.h"
+#include "core/Ulist_template.h"
 #include "dbf/Udbffielddef.h"
-#include "dbf/Ulist_template.h"
 #include "platform/DateTime.h"
 #include "platform/Files.h"
-#include "textfile/Ulangconv.h"
 
 namespace bridge {
 

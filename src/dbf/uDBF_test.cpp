@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"

@@ -6,7 +6,7 @@
 #include <exception>
 #include <utility>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 

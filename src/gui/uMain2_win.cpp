@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "gui/ShowingErrors.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"

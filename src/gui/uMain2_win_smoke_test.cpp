@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "config/IniFile.h"
+#include "core/IniFile.h"
 #include "gui/uMain2_win.h"
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 
 namespace bridge::gui {
 namespace {

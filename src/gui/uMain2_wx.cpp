@@ -15,7 +15,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "gui/Dialogs_wx.h"
 #include "gui/ShowingErrors.h"
 #include "gui/Text_wx.h"

@@ -32,13 +32,13 @@
 #include <optional>
 #include <thread>
 
-#include "config/IniFile.h"
+#include "core/IniFile.h"
 #include "gui/Dialogs_wx.h"
 #include "gui/uMain2_wx.h"
 #include "platform/Cp1250.h"
 #include "platform/Files.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 // Last, for the macros Xlib defines.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

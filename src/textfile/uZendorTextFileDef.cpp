@@ -7,12 +7,12 @@
 #include <limits>
 #include <optional>
 
-#include "app/Uglobal.h"
-#include "app/Umessages.h"
+#include "core/Uglobal.h"
+#include "core/Ulangconv.h"
+#include "core/Umessages.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
-#include "textfile/Ulangconv.h"
 #include "textfile/uZendorTextFileDef_messages.h"
 
 namespace bridge {

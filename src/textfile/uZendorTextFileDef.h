@@ -22,8 +22,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/Uglobal.h"
-#include "dbf/Ulist_template.h"
+#include "core/Uglobal.h"
+#include "core/Ulist_template.h"
 #include "platform/DateTime.h"
 
 namespace bridge {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "platform/EBridgeError.h"
 #include "platform/Text.h"
 #include "textfile/uZendorTextFileDef.h"

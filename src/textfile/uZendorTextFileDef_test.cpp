@@ -11,8 +11,8 @@
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 
 namespace bridge {
 namespace {

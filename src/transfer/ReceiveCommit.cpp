@@ -3,8 +3,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Uglobal.h"
-#include "app/Umessages.h"
+#include "core/Uglobal.h"
+#include "core/Umessages.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 

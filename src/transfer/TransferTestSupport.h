@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "dbf/uDBF.h"
 #include "platform/Files.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 #include "transfer/DocumentTablesTestSupport.h"
 
 namespace bridge::testing {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "platform/Cp1250.h"
 #include "platform/Text.h"
 #include "transfer/TransferTables.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 
 namespace bridge {
 namespace {

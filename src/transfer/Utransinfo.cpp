@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Uglobal.h"
-#include "app/Uprogramparams.h"
-#include "config/uKonfig.h"
+#include "core/Uglobal.h"
+#include "core/Uprogramparams.h"
+#include "core/uKonfig.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "transfer/TransferTables.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 #include "platform/Text.h"
 
 namespace bridge {

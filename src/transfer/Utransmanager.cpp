@@ -1,8 +1,8 @@
 #include "transfer/Utransmanager.h"
 
-#include "app/Uglobal.h"
-#include "app/Umessages.h"
-#include "app/Uprogramparams.h"
+#include "core/Uglobal.h"
+#include "core/Umessages.h"
+#include "core/Uprogramparams.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 

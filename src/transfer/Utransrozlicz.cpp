@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 
 namespace bridge {
 namespace {

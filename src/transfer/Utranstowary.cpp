@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Uglobal.h"
-#include "config/uKonfig.h"
+#include "core/Uglobal.h"
+#include "core/uKonfig.h"
 #include "platform/Cp1250.h"
 #include "platform/System.h"
 #include "platform/Text.h"

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "app/Uglobal.h"
-#include "app/Umessages.h"
-#include "app/Uprogramparams.h"
-#include "config/uKonfig.h"
+#include "core/Uglobal.h"
+#include "core/Umessages.h"
+#include "core/Uprogramparams.h"
+#include "core/uKonfig.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"

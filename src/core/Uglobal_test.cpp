@@ -1,12 +1,12 @@
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 
 namespace bridge {
 namespace {

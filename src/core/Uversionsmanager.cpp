@@ -1,4 +1,4 @@
-#include "app/Uversionsmanager.h"
+#include "core/Uversionsmanager.h"
 
 #include "platform/Text.h"
 

@@ -1,8 +1,8 @@
-#include "config/IniFile.h"
+#include "core/IniFile.h"
 
 #include <memory>
 
-#include "app/Umessages.h"
+#include "core/Umessages.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/Text.h"

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "config/IniFile.h"
-#include "dbf/Ulist_template.h"
+#include "core/IniFile.h"
+#include "core/Ulist_template.h"
 
 namespace bridge {
 

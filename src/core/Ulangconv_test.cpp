@@ -1,4 +1,4 @@
-#include "textfile/Ulangconv.h"
+#include "core/Ulangconv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "testing/ConfigTestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
-#include "app/Uprogramparams.h"
+#include "core/Uprogramparams.h"
 
 #include <string_view>
 
-#include "app/Umessages.h"
-#include "app/Uversionsmanager.h"
-#include "config/uKonfig.h"
+#include "core/Umessages.h"
+#include "core/Uversionsmanager.h"
+#include "core/uKonfig.h"
 #include "platform/EBridgeError.h"
 #include "platform/System.h"
 #include "platform/Text.h"

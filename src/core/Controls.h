@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/Ulist_template.h"
+#include "core/Ulist_template.h"
 #include "platform/Text.h"
 
 namespace bridge {

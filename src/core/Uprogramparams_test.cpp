@@ -1,12 +1,12 @@
-#include "app/Uprogramparams.h"
+#include "core/Uprogramparams.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/Uversionsmanager.h"
+#include "core/Uversionsmanager.h"
 #include "platform/EBridgeError.h"
-#include "testing/ConfigTestSupport.h"
 #include "testing/TestSupport.h"
+#include "testing/config/ConfigTestSupport.h"
 
 namespace bridge {
 namespace {

@@ -1,10 +1,10 @@
-#include "app/Uglobal.h"
+#include "core/Uglobal.h"
 
 #include <charconv>
 #include <vector>
 
-#include "app/Umessages.h"
-#include "config/uKonfig.h"
+#include "core/Umessages.h"
+#include "core/uKonfig.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
 #include "platform/System.h"

@@ -1,4 +1,4 @@
-#include "config/uKonfig.h"
+#include "core/uKonfig.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

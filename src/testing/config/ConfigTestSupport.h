@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-#include "config/uKonfig.h"
+#include "core/uKonfig.h"
 #include "testing/TestSupport.h"
 
 namespace bridge::testing {
