@@ -119,6 +119,11 @@ TDBF::TDBF(char decimalSeparator) : FDecimalSeparator(decimalSeparator) {
     FReadConverted[i] = readable(read[i]);
     FReadPlain[i] = readable(identity[i]);
   }
+  for (unsigned char c = 0x20; c < 0x80; ++c) {
+    FPrintableKept = FPrintableKept && FWriteRaw[c] == c &&
+                     FWriteClean[c] == c && FReadConverted[c] == c &&
+                     FReadPlain[c] == c;
+  }
 }
 
 // A table being written reaches its name only by Close; released without

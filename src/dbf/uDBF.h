@@ -27,6 +27,9 @@ namespace bridge {
 
 class TDBF;
 
+// Room for the text of any field, whose length is one byte.
+using TDBFFieldText = std::array<char, 256>;
+
 // The record that a table last read or prepared. It holds no data of its
 // own: every operation works on the table's record buffer. Fields are named
 // as FindField names them, in any case; a name that the table lacks is an
@@ -55,6 +58,9 @@ class TDBFRecord {
   void SetBoolean(const TDBFFieldDef& field, bool value);
   void SetDate(const TDBFFieldDef& field, TDateTime value);
   std::string GetString(const TDBFFieldDef& field) const;
+  // GetString into text, without touching the heap; gives the part used.
+  std::string_view GetText(const TDBFFieldDef& field,
+                           TDBFFieldText& text) const;
   std::int32_t GetInteger(const TDBFFieldDef& field) const;
   double GetFloat(const TDBFFieldDef& field) const;
   bool GetBoolean(const TDBFFieldDef& field) const;
@@ -147,8 +153,7 @@ class TDBF {
   // Texts that the engine formats itself (numbers, flags, dates) are ASCII
   // without control characters, so neither conversion changes them.
   enum class TText { kAny, kPlainAscii };
-  // Room for the text of any field, whose length is one byte.
-  using TFieldText = std::array<char, 256>;
+  using TFieldText = TDBFFieldText;
 
   void AddDefinition(TDBFFieldDef def);
   void IndexField(std::size_t index);
@@ -177,6 +182,9 @@ class TDBF {
   enum class TConversion { kConvert, kAsciiOnly };
   std::size_t ValueText(const TDBFFieldDef& field, TFieldText& text,
                         TConversion conversion = TConversion::kConvert) const;
+  // The field's bytes in the record buffer, trimmed when the field is Clean;
+  // nothing for a field outside the buffer.
+  std::string_view StoredText(const TDBFFieldDef& field) const;
 
   TListTemplate<TDBFFieldDef> FFields;
   // Every value names its field, so names are found by hashing: an open
@@ -203,6 +211,9 @@ class TDBF {
   TWriteMap FWriteRaw{};
   TByteMap FReadConverted{};
   TByteMap FReadPlain{};
+  // Whether every map keeps the printable ASCII bytes, 0x20 to 0x7F, as
+  // they are, so that a run of them is copied without a lookup per byte.
+  bool FPrintableKept = true;
   TWriteCounts FWriteCounts;
   char FDecimalSeparator;
   bool FReadOnly = false;

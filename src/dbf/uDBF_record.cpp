@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -20,6 +21,34 @@ std::string_view Part(std::string_view text, std::size_t position,
                       std::size_t size) {
   if (position >= text.size()) return {};
   return text.substr(position, size);
+}
+
+// Puts map[b] for each byte b of from into to, and gives the sum of what
+// the entries carry above their low eight bits. Where printableKept says the
+// map keeps the printable ASCII bytes, runs of eight of them are copied.
+template <class Map>
+unsigned MapBytes(const Map& map, bool printableKept, const char* from,
+                  std::size_t size, char* to) {
+  unsigned carried = 0;
+  std::size_t i = 0;
+  const auto one = [&](std::size_t at) {
+    const auto mapped = map[static_cast<unsigned char>(from[at])];
+    to[at] = static_cast<char>(mapped & 0xFF);
+    carried += static_cast<unsigned>(mapped >> 8);
+  };
+  if (printableKept) {
+    for (; i + 8 <= size; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, from + i, sizeof word);
+      if (AllPrintableAscii(word)) {
+        std::memcpy(to + i, &word, sizeof word);
+      } else {
+        for (std::size_t k = i; k < i + 8; ++k) one(k);
+      }
+    }
+  }
+  for (; i < size; ++i) one(i);
+  return carried;
 }
 
 }  // namespace
@@ -112,7 +141,12 @@ void TDBFRecord::SetDate(const TDBFFieldDef& field, TDateTime value) {
 
 std::string TDBFRecord::GetString(const TDBFFieldDef& field) const {
   TDBF::TFieldText text;
-  return std::string(text.data(), FTable.ValueText(field, text));
+  return std::string(GetText(field, text));
+}
+
+std::string_view TDBFRecord::GetText(const TDBFFieldDef& field,
+                                     TDBFFieldText& text) const {
+  return std::string_view(text.data(), FTable.ValueText(field, text));
 }
 
 std::int32_t TDBFRecord::GetInteger(const TDBFFieldDef& field) const {
@@ -123,6 +157,12 @@ std::int32_t TDBFRecord::GetInteger(const TDBFFieldDef& field) const {
 }
 
 double TDBFRecord::GetFloat(const TDBFFieldDef& field) const {
+  // Digits with at most a "." read the same with or without the byte maps
+  // and the separator put in the point's place, so those are read where
+  // they lie.
+  if (const auto plain = ParsePlainDecimal(FTable.StoredText(field), '.')) {
+    return *plain;
+  }
   TDBF::TFieldText text;
   const std::size_t size =
       FTable.ValueText(field, text, TDBF::TConversion::kAsciiOnly);
@@ -190,30 +230,27 @@ void TDBF::WriteValue(const TDBFFieldDef& field, std::string_view text,
   }
   // Each conversion maps byte to byte, so converting the bytes placed is the
   // same as converting the text and then placing it.
-  const TWriteMap& map = field.Clean() ? FWriteClean : FWriteRaw;
-  unsigned standIns = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const std::uint16_t written = map[static_cast<unsigned char>(text[i])];
-    to[i] = static_cast<char>(written & 0xFF);
-    standIns += written >> kStandInShift;
+  static_assert(kStandInShift == 8);
+  FWriteCounts.Replaced += MapBytes(field.Clean() ? FWriteClean : FWriteRaw,
+                                    FPrintableKept, text.data(), size, to);
+}
+
+std::string_view TDBF::StoredText(const TDBFFieldDef& field) const {
+  const auto length = static_cast<std::size_t>(field.Length());
+  if (field.Offset() < 0 ||
+      static_cast<std::size_t>(field.Offset()) + 1 + length > FBuffer.size()) {
+    return {};
   }
-  FWriteCounts.Replaced += standIns;
+  const std::string_view stored(FBuffer.data() + 1 + field.Offset(), length);
+  return field.Clean() ? TrimView(stored) : stored;
 }
 
 std::size_t TDBF::ValueText(const TDBFFieldDef& field, TFieldText& text,
                             TConversion conversion) const {
-  const auto length = static_cast<std::size_t>(field.Length());
-  if (field.Offset() < 0 ||
-      static_cast<std::size_t>(field.Offset()) + 1 + length > FBuffer.size()) {
-    return 0;
-  }
-  std::string_view stored(FBuffer.data() + 1 + field.Offset(), length);
-  if (field.Clean()) stored = TrimView(stored);
+  const std::string_view stored = StoredText(field);
   const TByteMap& map =
       conversion == TConversion::kConvert ? FReadConverted : FReadPlain;
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    text[i] = static_cast<char>(map[static_cast<unsigned char>(stored[i])]);
-  }
+  MapBytes(map, FPrintableKept, stored.data(), stored.size(), text.data());
   return stored.size();
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Uglobal.h"
+#include "core/Ulangconv.h"
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
@@ -807,6 +808,79 @@ TEST(TDBFGetFloat, ReadsNumbersWithAPoint) {
   TTestSystem comma(dir.Str(), {}, ',');
   EXPECT_EQ(number("  3.14"), 3.14);
   EXPECT_EQ(number("  3,14"), 3.14);
+}
+
+// Values are mapped and read eight bytes at a time where they can be; any
+// mix of bytes must come out as the byte-by-byte rules say.
+TEST(TDBFValues, AnyMixOfBytesFollowsTheRulesForEachByte) {
+  TTempDir dir;
+  std::mt19937_64 random(20241209);
+  std::uniform_int_distribution<int> size(0, 50);
+  std::uniform_int_distribution<int> percent(0, 99);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (const bool clean : {true, false}) {
+    TDBF table;
+    ASSERT_TRUE(table.AddField("F", 'C', 40, 0));
+    ASSERT_TRUE(table.CreateTable(dir / (clean ? "c.dbf" : "r.dbf")));
+    TDBFFieldDef& field = *table.FindField("F");
+    field.SetClean(clean);
+    std::int64_t standIns = 0;
+    for (int i = 0; i < 5000; ++i) {
+      std::string text;
+      for (int n = size(random); n > 0; --n) {
+        const int kind = percent(random);
+        text.push_back(static_cast<char>(
+            kind < 85
+                ? ' ' + byte(random) % 95
+                : (kind < 95 ? 0x80 + byte(random) % 128 : byte(random) % 32)));
+      }
+      TDBFRecord& record = *table.NewRecord();
+      record.SetString(field, text);
+      std::string stored = ConvertCodePage(kCp1250ToCp852, text.substr(0, 40));
+      if (clean) stored = ControlToSpace(stored);
+      stored.resize(40, ' ');
+      for (const char c : text.substr(0, 40)) {
+        standIns += GivesStandIn(kCp1250ToCp852, static_cast<unsigned char>(c));
+      }
+      const std::string read = ControlToSpace(BreaksToCaret(
+          ConvertCodePage(kCp852ToCp1250, clean ? TrimView(stored) : stored),
+          '^'));
+      ASSERT_EQ(record.GetString(field), read)
+          << ::testing::PrintToString(text);
+    }
+    EXPECT_EQ(table.WriteCounts().Replaced, standIns);
+  }
+}
+
+// Plain numbers are read where they lie; what they read as must be what the
+// text GetString gives reads as, under either separator.
+TEST(TDBFGetFloat, ReadsWhatGetStringGives) {
+  TTempDir dir;
+  std::mt19937_64 random(20241210);
+  std::uniform_int_distribution<int> size(0, 12);
+  constexpr std::string_view kAlphabet = "0123456789012345678.,-+ \te";
+  std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
+  for (const char separator : {'.', ','}) {
+    TDBF table(separator);
+    ASSERT_TRUE(table.AddField("F", 'N', 12, 3));
+    ASSERT_TRUE(table.CreateTable(dir / "n.dbf"));
+    const TDBFFieldDef& field = *table.FindField("F");
+    for (int i = 0; i < 20000; ++i) {
+      std::string text;
+      for (int n = size(random); n > 0; --n)
+        text.push_back(kAlphabet[pick(random)]);
+      TDBFRecord& record = *table.NewRecord();
+      record.SetString(field, text);
+      std::string shown = record.GetString(field);
+      if (const auto point = shown.find('.'); point != std::string::npos) {
+        shown[point] = separator;
+      }
+      ASSERT_EQ(record.GetFloat(field),
+                ParseFloat(TrimView(shown), separator).value_or(0.0))
+          << "\"" << text << "\" with " << separator;
+    }
+    ASSERT_TRUE(table.Close());
+  }
 }
 
 TEST(TDBFGetBoolean, TrueForTOrYInAnyCase) {

@@ -107,6 +107,23 @@ TDateParts DecodeDateTime(TDateTime value) {
   return parts;
 }
 
+std::string_view FormatDateInto(TDateTime value, TDateText& out) {
+  const TDateParts p = DecodeDateTime(value);
+  const auto put = [&out](std::size_t at, int number, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+      out[at + static_cast<std::size_t>(i)] =
+          static_cast<char>('0' + number % 10);
+      number /= 10;
+    }
+  };
+  put(0, p.Year, 4);
+  out[4] = '-';
+  put(5, p.Month, 2);
+  out[7] = '-';
+  put(8, p.Day, 2);
+  return std::string_view(out.data(), out.size());
+}
+
 std::string FormatDateTime(std::string_view pattern, TDateTime value) {
   const TDateParts p = DecodeDateTime(value);
   std::string out;

@@ -3,6 +3,7 @@
 // unreadable date becomes.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,9 @@ TDateParts DecodeDateTime(TDateTime value);
 // Formats with a pattern of the letters yyyy, yy, mm, dd, hh, nn and ss, all
 // zero-padded; every other character stands for itself.
 std::string FormatDateTime(std::string_view pattern, TDateTime value);
+// FormatDateTime("yyyy-mm-dd", value) without touching the heap, for the
+// files that carry a date in every line.
+using TDateText = std::array<char, 10>;
+std::string_view FormatDateInto(TDateTime value, TDateText& out);
 
 }  // namespace bridge

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace bridge {
 namespace {
 
@@ -35,6 +37,21 @@ TEST(DateTimeFormatting, PadsEveryPartWithZeros) {
   EXPECT_EQ(FormatDateTime("dd-mm-yyyy", t), "07-03-2005");
   EXPECT_EQ(FormatDateTime("yymmdd", t), "050307");
   EXPECT_EQ(FormatDateTime("dd-mm-yyyy", 1e300), "30-12-1899");
+}
+
+TEST(DateTimeFormatting, TheDateAloneAsThePatternGivesIt) {
+  std::mt19937_64 random(20241202);
+  std::uniform_real_distribution<double> any(-700000.0, 3000000.0);
+  std::uniform_int_distribution<int> day(-2, 80000);
+  for (int i = 0; i < 20000; ++i) {
+    // Whole days, days with a time, and values outside the calendar.
+    const TDateTime value =
+        i % 3 == 0 ? day(random)
+                   : (i % 3 == 1 ? any(random) : day(random) + 0.9999999);
+    TDateText text;
+    ASSERT_EQ(FormatDateInto(value, text), FormatDateTime("yyyy-mm-dd", value))
+        << value;
+  }
 }
 
 }  // namespace

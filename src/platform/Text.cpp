@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace bridge {
@@ -42,6 +43,19 @@ std::string TrimRight(std::string_view text) {
 }
 
 std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
+bool HasControlCharacter(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if (AnyControlByte(word)) return true;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) < 32) return true;
+  }
+  return false;
+}
 
 char UpperCaseChar(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -99,10 +113,11 @@ constexpr double kPowersOf10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
                                   1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                   1e12, 1e13, 1e14, 1e15, 1e16};
 
-// The common form of the numbers in the files, an optional sign and at most
-// 15 digits with at most one separator: the digits as a whole number are
-// exact in a double and so is the power of ten, so one division gives the
-// correctly rounded value, the same that a full parse gives.
+}  // namespace
+
+// The digits as a whole number are exact in a double and so is the power of
+// ten, so one division gives the correctly rounded value, the same that a
+// full parse gives.
 std::optional<double> ParsePlainDecimal(std::string_view text,
                                         char decimalSeparator) {
   std::size_t i = 0;
@@ -133,20 +148,18 @@ std::optional<double> ParsePlainDecimal(std::string_view text,
   return negative ? -value : value;
 }
 
-}  // namespace
-
 std::optional<double> ParseFloat(std::string_view text, char decimalSeparator) {
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && text[begin] == ' ') ++begin;
   while (end > begin && text[end - 1] == ' ') --end;
-  std::string plain;
-  plain.reserve(end - begin);
-  std::size_t i = begin;
   if (const auto quick = ParsePlainDecimal(text.substr(begin, end - begin),
                                            decimalSeparator)) {
     return quick;
   }
+  std::string plain;
+  plain.reserve(end - begin);
+  std::size_t i = begin;
   if (i < end && (text[i] == '+' || text[i] == '-')) {
     if (text[i] == '-') plain.push_back('-');
     ++i;

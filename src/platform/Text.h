@@ -20,10 +20,31 @@ constexpr std::string_view TrimView(std::string_view text) {
   const auto trimmed = [](char c) {
     return static_cast<unsigned char>(c) <= 32;
   };
-  while (!text.empty() && trimmed(text.front())) text.remove_prefix(1);
+  // Table fields are padded with blanks, often most of their width, so the
+  // blanks at the end are passed over eight at a time first.
+  constexpr std::string_view kEightBlanks = "        ";
+  while (text.ends_with(kEightBlanks)) text.remove_suffix(kEightBlanks.size());
   while (!text.empty() && trimmed(text.back())) text.remove_suffix(1);
+  // Numbers stand right-aligned in theirs.
+  while (text.starts_with(kEightBlanks))
+    text.remove_prefix(kEightBlanks.size());
+  while (!text.empty() && trimmed(text.front())) text.remove_prefix(1);
   return text;
 }
+// Tests on eight bytes at once, for the loops that look at every byte of a
+// value: whether any byte of word lies below 0x20, and whether all lie from
+// 0x20 to 0x7F. A byte borrows when 0x20 is taken from it only if it lies
+// below 0x20 or a byte below it borrowed.
+constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+constexpr std::uint64_t kEveryHighBit = 0x8080808080808080;
+constexpr bool AnyControlByte(std::uint64_t word) {
+  return ((word - kEveryByte * 0x20) & ~word & kEveryHighBit) != 0;
+}
+constexpr bool AllPrintableAscii(std::uint64_t word) {
+  return (word & kEveryHighBit) == 0 && !AnyControlByte(word);
+}
+// Whether the text holds a character below 0x20.
+bool HasControlCharacter(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 
@@ -44,6 +65,12 @@ std::optional<std::int32_t> ParseInt32(std::string_view text);
 // ends, an optional sign, digits with at most one separator, an optional
 // exponent. Gives nothing when the text is not one, or is not finite.
 std::optional<double> ParseFloat(std::string_view text, char decimalSeparator);
+// The common form of the numbers in the files, read quickly: an optional
+// sign and 1 to 15 digits with at most one separator, not last, and nothing
+// else, not even blanks. Gives what ParseFloat gives for such a text, and
+// nothing for any other.
+std::optional<double> ParsePlainDecimal(std::string_view text,
+                                        char decimalSeparator);
 
 // Formats with exactly `decimals` digits after the separator (none and no
 // separator for 0), rounding half away from zero on the number's
