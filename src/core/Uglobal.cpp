@@ -165,7 +165,9 @@ void WriteU32LE(unsigned char* bytes, std::uint32_t value) {
 }
 
 bool SameDay(TDateTime a, TDateTime b) {
-  return FormatDateTime("dd-mm-yyyy", a) == FormatDateTime("dd-mm-yyyy", b);
+  const TDateParts x = DecodeDateTime(a);
+  const TDateParts y = DecodeDateTime(b);
+  return x.Year == y.Year && x.Month == y.Month && x.Day == y.Day;
 }
 
 bool SameAt3Decimals(double a, double b) {
@@ -211,16 +213,17 @@ double Round3(double x) {
   return RoundHalfAwayDecimal(x > 0 ? x + 0.000001 : x - 0.00001, 3);
 }
 
-std::string CaretPart(std::string_view text, int n) {
-  std::vector<std::string_view> lines;
-  std::size_t caret;
-  while ((caret = text.find('^')) != std::string_view::npos) {
-    lines.push_back(text.substr(0, caret));
+std::string_view CaretPart(std::string_view text, int n) {
+  if (n < 1) return {};
+  for (int line = 1;; ++line) {
+    const std::size_t caret = text.find('^');
+    if (caret == std::string_view::npos) {
+      // The last line counts only when it holds more than blanks.
+      return line == n && !TrimView(text).empty() ? text : std::string_view();
+    }
+    if (line == n) return text.substr(0, caret);
     text.remove_prefix(caret + 1);
   }
-  if (!Trim(text).empty()) lines.push_back(text);
-  if (n < 1 || static_cast<std::size_t>(n) > lines.size()) return "";
-  return std::string(lines[static_cast<std::size_t>(n) - 1]);
 }
 
 std::string BeforeDash(std::string_view text) {

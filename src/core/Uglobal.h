@@ -86,8 +86,9 @@ bool IsYes(std::string_view text);
 // away from zero (see Uglobal.cpp).
 double Round2(double x);
 double Round3(double x);
-// Line n (from 1) of a text whose lines are separated by "^".
-std::string CaretPart(std::string_view text, int n);
+// Line n (from 1) of a text whose lines are separated by "^", as a piece of
+// the text itself; a last line of blanks counts as none.
+std::string_view CaretPart(std::string_view text, int n);
 std::string BeforeDash(std::string_view text);
 std::string HostToDeviceDocType(std::string_view text);
 std::string DeviceToHostDocType(std::string_view text);

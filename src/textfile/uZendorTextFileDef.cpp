@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -25,9 +27,18 @@ constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 }
 
 // ControlToSpace where the text lies.
-void BlankControls(std::string& text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 32) c = ' ';
+void BlankControls(char* text, std::size_t size) {
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text + i, sizeof word);
+    if (!AnyControlByte(word)) continue;
+    for (std::size_t k = i; k < i + 8; ++k) {
+      if (static_cast<unsigned char>(text[k]) < 32) text[k] = ' ';
+    }
+  }
+  for (; i < size; ++i) {
+    if (static_cast<unsigned char>(text[i]) < 32) text[i] = ' ';
   }
 }
 
@@ -40,9 +51,32 @@ void TrimInPlace(std::string& text) {
 }
 
 // x nudged away from zero, then fixed decimals with "." whatever the system
-// separator.
-std::string FormatNudged(double x, double nudge, int decimals) {
-  return FormatFixed(x > 0 ? x + nudge : x - nudge, decimals, '.');
+// separator, in out.
+std::string_view FormatNudged(double x, double nudge, int decimals,
+                              TFixedBuffer& out) {
+  const std::size_t size =
+      FormatFixedInto(x > 0 ? x + nudge : x - nudge, decimals, '.', out);
+  return std::string_view(out.data(), size);
+}
+
+// rest.find('\t', from), eight bytes at a time: a line holds many short
+// values, and a call to find per value costs more than the search.
+std::size_t FindTab(std::string_view rest, std::size_t from) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kTabs = kEveryByte * '\t';
+    for (; from + 8 <= rest.size(); from += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, rest.data() + from, sizeof word);
+      const std::uint64_t x = word ^ kTabs;
+      // The lowest byte flagged is the first TAB: a false flag can only
+      // stand above a true one.
+      const std::uint64_t tabs = (x - kEveryByte) & ~x & kEveryHighBit;
+      if (tabs != 0) {
+        return from + static_cast<std::size_t>(std::countr_zero(tabs) / 8);
+      }
+    }
+  }
+  return rest.find('\t', from);
 }
 
 std::optional<std::int32_t> TrimmedInt(std::string_view text) {
@@ -172,28 +206,23 @@ const TTextFileItem& TZendorProRecord::ItemAt(std::int32_t index) const {
 }
 
 void TZendorProRecord::EnsureSlots(std::size_t count) {
-  while (FSlots.size() < count) {
-    FSlots.emplace_back().Field.Index =
-        static_cast<std::int32_t>(FSlots.size());
-  }
+  if (FSlots.size() < count) FSlots.resize(count);
 }
 
-TFieldValue& TZendorProRecord::ValueFor(std::int32_t index) {
+char* TZendorProRecord::StoreAt(std::int32_t index, std::string_view text) {
   const auto slot = static_cast<std::size_t>(index);
   EnsureSlots(slot + 1);
-  for (; FCount <= slot; ++FCount) {
-    FSlots[FCount].Written = true;
-    FSlots[FCount].Field.Value.clear();
-  }
-  FSlots[slot].Written = true;
-  return FSlots[slot].Field;
+  for (; FCount <= slot; ++FCount) FSlots[FCount] = TSlot{};
+  const std::size_t begin = FLine.size();
+  FLine.append(text);
+  FSlots[slot] = TSlot{begin, text.size()};
+  return FLine.data() + begin;
 }
 
 std::string_view TZendorProRecord::ValueText(std::size_t slot) const {
   if (slot >= FCount) return {};
   const TSlot& value = FSlots[slot];
-  if (value.Written) return value.Field.Value;
-  return std::string_view(FLine).substr(value.Begin, value.Size);
+  return std::string_view(FLine.data() + value.Begin, value.Size);
 }
 
 std::string_view TZendorProRecord::ReadView(std::int32_t index) const {
@@ -204,9 +233,7 @@ std::string_view TZendorProRecord::ReadView(std::int32_t index) const {
     // blanked gives what trimming after it gives, and a value that holds no
     // control character needs no copy.
     std::string_view text = TrimView(raw);
-    if (std::none_of(text.begin(), text.end(), [](char c) {
-          return static_cast<unsigned char>(c) < 32;
-        })) {
+    if (!HasControlCharacter(text)) {
       if (!text.empty() && text.back() == '^') text.remove_suffix(1);
       return text;
     }
@@ -215,7 +242,7 @@ std::string_view TZendorProRecord::ReadView(std::int32_t index) const {
   FScratch.assign(raw);
   ConvertCodePageInPlace(FFile->ReadCodePage(), FScratch.data(),
                          FScratch.size());
-  BlankControls(FScratch);
+  BlankControls(FScratch.data(), FScratch.size());
   TrimInPlace(FScratch);
   if (!FScratch.empty() && FScratch.back() == '^') FScratch.pop_back();
   return FScratch;
@@ -256,35 +283,49 @@ TDateTime TZendorProRecord::GetDate(std::string_view name) const {
 }
 
 void TZendorProRecord::SetStringAt(std::int32_t index, std::string_view text) {
-  const TTextFileItem& item = ItemAt(index);
-  std::string& value = ValueFor(index).Value;
-  value.assign(text);
-  ConvertCodePageInPlace(FFile->WriteCodePage(), value.data(), value.size());
-  if (item.Clean()) BlankControls(value);
+  const bool clean = ItemAt(index).Clean();
+  char* value = StoreAt(index, text);
+  if (FFile->WriteCodePage() != kNoConversion) {
+    ConvertCodePageInPlace(FFile->WriteCodePage(), value, text.size());
+  }
+  if (clean) BlankControls(value, text.size());
+}
+
+void TZendorProRecord::SetFormattedAt(std::int32_t index,
+                                      std::string_view text) {
+  ItemAt(index);
+  char* value = StoreAt(index, text);
+  if (FFile->WriteCodePage() != kNoConversion) {
+    ConvertCodePageInPlace(FFile->WriteCodePage(), value, text.size());
+  }
 }
 
 void TZendorProRecord::SetIntegerAt(std::int32_t index, std::int32_t value) {
   std::array<char, 16> digits{};
   const auto end =
       std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-  SetStringAt(index, std::string_view(digits.data(), static_cast<std::size_t>(
-                                                         end - digits.data())));
+  SetFormattedAt(
+      index, std::string_view(digits.data(),
+                              static_cast<std::size_t>(end - digits.data())));
 }
 
 void TZendorProRecord::SetMoneyAt(std::int32_t index, double value) {
-  SetStringAt(index, FormatNudged(value, 0.00001, 2));
+  TFixedBuffer text;
+  SetFormattedAt(index, FormatNudged(value, 0.00001, 2, text));
 }
 
 void TZendorProRecord::SetQuantityAt(std::int32_t index, double value) {
-  SetStringAt(index, FormatNudged(value, 0.000001, 3));
+  TFixedBuffer text;
+  SetFormattedAt(index, FormatNudged(value, 0.000001, 3, text));
 }
 
 void TZendorProRecord::SetBooleanAt(std::int32_t index, bool value) {
-  SetStringAt(index, value ? "T" : "N");
+  SetFormattedAt(index, value ? "T" : "N");
 }
 
 void TZendorProRecord::SetDateAt(std::int32_t index, TDateTime value) {
-  SetStringAt(index, FormatDateTime("yyyy-mm-dd", value));
+  TDateText text;
+  SetFormattedAt(index, FormatDateInto(value, text));
 }
 
 std::string TZendorProRecord::GetStringAt(std::int32_t index) const {
@@ -362,15 +403,12 @@ void TZendorProRecord::ParseLine(std::string_view line) {
   std::size_t begin = 0;
   FCount = 0;
   while (FCount < defined) {
-    const std::size_t tab = rest.find('\t', begin);
+    const std::size_t tab = FindTab(rest, begin);
     if (tab == std::string_view::npos && TrimView(rest.substr(begin)).empty()) {
       return;
     }
     const std::size_t end = tab == std::string_view::npos ? rest.size() : tab;
-    TSlot& slot = FSlots[FCount++];
-    slot.Written = false;
-    slot.Begin = begin;
-    slot.Size = end - begin;
+    FSlots[FCount++] = TSlot{begin, end - begin};
     if (tab == std::string_view::npos) return;
     begin = tab + 1;
   }
@@ -378,9 +416,18 @@ void TZendorProRecord::ParseLine(std::string_view line) {
 
 void TZendorProRecord::AppendLineTo(std::string& out) const {
   const auto defined = static_cast<std::size_t>(FFile->Definition().Count());
+  if (defined == 0) return;
+  const std::size_t values = std::min(FCount, defined);
+  std::size_t size = defined - 1;
+  for (std::size_t i = 0; i < values; ++i) size += FSlots[i].Size;
+  std::size_t at = out.size();
+  out.resize(at + size);
+  char* line = out.data();
   for (std::size_t i = 0; i < defined; ++i) {
-    if (i > 0) out.push_back('\t');
-    out.append(ValueText(i));
+    if (i > 0) line[at++] = '\t';
+    if (i >= values) continue;
+    std::memcpy(line + at, FLine.data() + FSlots[i].Begin, FSlots[i].Size);
+    at += FSlots[i].Size;
   }
 }
 
@@ -391,10 +438,8 @@ std::string TZendorProRecord::ToLine() const {
 }
 
 void TZendorProRecord::ClearValues() {
-  for (std::size_t i = 0; i < FCount; ++i) {
-    FSlots[i].Written = true;
-    FSlots[i].Field.Value.clear();
-  }
+  FLine.clear();
+  FCount = 0;
 }
 
 // --- Files -------------------------------------------------------------------

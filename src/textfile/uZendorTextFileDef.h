@@ -101,12 +101,6 @@ class TTextFileDef {
       FIndex;
 };
 
-// One value of a record: the raw text as it stands in the line.
-struct TFieldValue {
-  std::int32_t Index = -1;
-  std::string Value;
-};
-
 class TZendorProFile;
 class THostLineReader;
 
@@ -175,27 +169,31 @@ class TZendorProRecord {
 
  private:
   std::int32_t Resolve(std::string_view name) const;
+  // SetStringAt for a text that the record formatted itself, which holds no
+  // control character.
+  void SetFormattedAt(std::int32_t index, std::string_view text);
   const TTextFileItem& ItemAt(std::int32_t index) const;
   // The text of a value read as a number: what GetString gives, as far as a
   // number can tell.
   std::string_view NumberView(std::int32_t index) const;
   void EnsureSlots(std::size_t count);
-  TFieldValue& ValueFor(std::int32_t index);
+  // Adds the text after the values in FLine as the value of index; gives
+  // where it now lies.
+  char* StoreAt(std::int32_t index, std::string_view text);
   // What GetStringAt gives: a piece of the value itself when it needs no
   // change, otherwise the changed text in FScratch.
   std::string_view ReadView(std::int32_t index) const;
   std::string_view ValueText(std::size_t slot) const;
 
-  // Slot k holds the value of index k: a piece of FLine as ParseLine found
-  // it, or, once a setter or ClearValues wrote it, the text of Field. The
-  // slots from FCount on are spare storage kept for the next record, so that
-  // a walk through a file copies each line once and allocates nothing per
-  // value.
+  // Slot k holds the value of index k as a piece of FLine: where ParseLine
+  // found it, or where a setter added its text after the others. A value
+  // set again leaves its old text unused until the record is parsed or
+  // cleared. The slots from FCount on are spare storage kept for the next
+  // record, so that a walk through a file copies each line once and
+  // allocates nothing per value.
   struct TSlot {
-    TFieldValue Field;
     std::size_t Begin = 0;
     std::size_t Size = 0;
-    bool Written = false;
   };
 
   TZendorProFile* FFile;

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -306,6 +307,48 @@ TEST_F(OneRecord, NewRecordEmptiesTheValuesOfTheLastOne) {
   EXPECT_EQ(record.ToLine(), "\t5\t\t\t");
   EXPECT_EQ(&FFile.NewRecord(), &record);
   EXPECT_EQ(record.ToLine(), "\t\t\t\t");
+}
+
+// Lines of any make split at every TAB, found eight bytes at a time, and a
+// value set from the record's own text, as often as a caller likes, stays
+// whole.
+TEST_F(OneRecord, SplitsAnyLineAtEveryTabAndKeepsValuesSetFromItself) {
+  std::mt19937_64 random(20241211);
+  std::uniform_int_distribution<int> size(0, 40);
+  std::uniform_int_distribution<int> byte(1, 255);
+  std::uniform_int_distribution<int> percent(0, 99);
+  for (int i = 0; i < 3000; ++i) {
+    std::string line;
+    for (int n = size(random); n > 0; --n) {
+      const int kind = percent(random);
+      line.push_back(
+          kind < 15
+              ? '\t'
+              : static_cast<char>(kind < 20 ? byte(random) : 'a' + kind % 26));
+    }
+    std::vector<std::string> pieces;
+    for (std::size_t from = 0;;) {
+      const std::size_t tab = line.find('\t', from);
+      pieces.push_back(line.substr(from, tab - from));
+      if (tab == std::string::npos) break;
+      from = tab + 1;
+    }
+    // A last piece of blanks is no value, and only five are defined.
+    if (TrimView(pieces.back()).empty()) pieces.back().clear();
+    pieces.resize(5);
+    TZendorProRecord record(FFile);
+    record.ParseLine(line);
+    ASSERT_EQ(record.ToLine(), pieces[0] + '\t' + pieces[1] + '\t' + pieces[2] +
+                                   '\t' + pieces[3] + '\t' + pieces[4])
+        << ::testing::PrintToString(line);
+    for (int k = 0; k < 4; ++k) {
+      record.SetStringAt(k % 2, record.GetStringViewAt(3 + k % 2));
+    }
+    record.SetStringAt(2, record.GetStringViewAt(0));
+    EXPECT_EQ(record.GetStringAt(0), record.GetStringAt(3));
+    EXPECT_EQ(record.GetStringAt(1), record.GetStringAt(4));
+    EXPECT_EQ(record.GetStringAt(2), record.GetStringAt(3));
+  }
 }
 
 // A file written for the host, with backups enabled.

@@ -119,8 +119,11 @@ class TTableField {
 
   void Find(const TDBF& table) { FDef = table.FindField(FName); }
 
-  std::string GetString(const TDBFRecord& record) const {
-    return FDef != nullptr ? record.GetString(*FDef) : record.GetString(FName);
+  // The text stays valid until this field is read again.
+  std::string_view Text(const TDBFRecord& record) const {
+    if (FDef != nullptr) return record.GetText(*FDef, FText);
+    FFallback = record.GetString(FName);
+    return FFallback;
   }
   std::int32_t GetInteger(const TDBFRecord& record) const {
     return FDef != nullptr ? record.GetInteger(*FDef)
@@ -140,6 +143,8 @@ class TTableField {
  private:
   std::string_view FName;
   const TDBFFieldDef* FDef = nullptr;
+  mutable TDBFFieldText FText;
+  mutable std::string FFallback;
 };
 
 void FindAll(const TDBF& table, std::initializer_list<TTableField*> fields) {
@@ -156,10 +161,27 @@ std::vector<std::string> DocPosDefinitionLines() {
   return DefinitionList(kDocPosLines);
 }
 
+namespace {
+
+// Trimming first gives the same as trimming the upper-cased text: case
+// mapping leaves the blanks and control characters alone and makes none.
+void AppendKeyPart(std::string& key, std::string_view part) {
+  for (const char c : TrimView(part)) key.push_back(UpperCaseChar(c));
+}
+
+void AssignDocumentKey(std::string& key, std::string_view type,
+                       std::string_view number) {
+  key.clear();
+  AppendKeyPart(key, type);
+  key.push_back(';');
+  AppendKeyPart(key, number);
+}
+
+}  // namespace
+
 std::string DocumentKey(std::string_view type, std::string_view number) {
-  std::string key = Trim(UpperCase(type));
-  key += ';';
-  key += Trim(UpperCase(number));
+  std::string key;
+  AssignDocumentKey(key, type, number);
   return key;
 }
 
@@ -212,13 +234,23 @@ TTransDocHead::~TTransDocHead() = default;
 
 bool TTransDocHead::IsGrossDocument(std::string_view type,
                                     std::string_view number) const {
-  return FGrossIndex.contains(DocumentKey(type, number));
+  if (FGrossIndex.empty()) return false;
+  // A document's lines mostly follow one another, so the answer for the
+  // line before serves as long as type and number stay as they were.
+  if (FLast && type == FLast->Type && number == FLast->Number) {
+    return FLast->Gross;
+  }
+  AssignDocumentKey(FKey, type, number);
+  const bool gross = FGrossIndex.contains(std::string_view(FKey));
+  FLast = TLastLookup{std::string(type), std::string(number), gross};
+  return gross;
 }
 
 void TTransDocHead::AddGrossDocument(std::string_view type,
                                      std::string_view number) {
   FGrossDocuments.push_back(DocumentKey(type, number));
   FGrossIndex.insert(FGrossDocuments.back());
+  FLast.reset();
 }
 
 void TTransDocHead::TextToDbf(TZendorProRecord& /*textRecord*/,
@@ -228,7 +260,7 @@ void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
                               TDBFRecord& dbfRecord) {
   const TFields& f = *FFields;
 
-  const std::string kind = UpperCase(Trim(f.TypPlat.GetString(dbfRecord)));
+  const std::string kind = UpperCase(TrimView(f.TypPlat.Text(dbfRecord)));
   bool cancelled = kind == "A";
   // The newer layout keeps the flag of its own and leaves the payment kind
   // alone.
@@ -238,14 +270,14 @@ void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
   const TDateTime dueDate = f.DataPlat.GetDate(dbfRecord);
   const double gross = f.WartBrut.GetFloat(dbfRecord);
 
-  textRecord.SetStringAt(
-      Column<kDocHeadLines>("IDKONTRAH"),
-      (NewLayout() ? f.IdPlatnik : f.IdKl).GetString(dbfRecord));
+  textRecord.SetStringAt(Column<kDocHeadLines>("IDKONTRAH"),
+                         (NewLayout() ? f.IdPlatnik : f.IdKl).Text(dbfRecord));
   textRecord.SetDateAt(Column<kDocHeadLines>("DATA"), documentDate);
 
   // The host books a cash-out of kind 1 under a document name of its own.
-  const std::string type = f.TypDok.GetString(dbfRecord);
-  if (UpperCase(Trim(type)) == "KW" && f.RodzajDok.GetInteger(dbfRecord) == 1) {
+  const std::string_view type = f.TypDok.Text(dbfRecord);
+  if (UpperCase(TrimView(type)) == "KW" &&
+      f.RodzajDok.GetInteger(dbfRecord) == 1) {
     textRecord.SetStringAt(Column<kDocHeadLines>("NAZWADOK"), "KW_ROZ");
   } else {
     textRecord.SetStringAt(Column<kDocHeadLines>("NAZWADOK"),
@@ -253,7 +285,7 @@ void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
   }
   // Trimming is off for the number, so it keeps the blanks stored with it.
   textRecord.SetStringAt(Column<kDocHeadLines>("NRDOK"),
-                         f.Numer.GetString(dbfRecord));
+                         f.Numer.Text(dbfRecord));
   textRecord.SetDateAt(Column<kDocHeadLines>("TERMIN"), dueDate);
   textRecord.SetIntegerAt(Column<kDocHeadLines>("ILEPOZ"), 0);
   textRecord.SetMoneyAt(Column<kDocHeadLines>("SUMA"), cancelled ? 0.0 : gross);
@@ -265,22 +297,22 @@ void TTransDocHead::DbfToText(TZendorProRecord& textRecord,
   textRecord.SetStringAt(Column<kDocHeadLines>("PLATNOSC"), PaymentText(kind));
   textRecord.SetDateAt(Column<kDocHeadLines>("DOT_DATA"), kRelatedDocumentDate);
   textRecord.SetStringAt(Column<kDocHeadLines>("DOT_NAZWADOK"),
-                         DeviceToHostDocType(f.KpTypDok.GetString(dbfRecord)));
+                         DeviceToHostDocType(f.KpTypDok.Text(dbfRecord)));
   textRecord.SetStringAt(Column<kDocHeadLines>("DOT_NRDOK"),
-                         f.KpNumer.GetString(dbfRecord));
+                         f.KpNumer.Text(dbfRecord));
   textRecord.SetStringAt(Column<kDocHeadLines>("UWAGI"),
-                         f.Uwagi.GetString(dbfRecord));
+                         f.Uwagi.Text(dbfRecord));
   textRecord.SetDateAt(Column<kDocHeadLines>("DATAOBOW"),
                        f.DataDost.GetDate(dbfRecord));
   if (!NewLayout()) return;
   textRecord.SetStringAt(Column<kDocHeadLines>("CECHA_1"),
-                         f.Cecha1.GetString(dbfRecord));
+                         f.Cecha1.Text(dbfRecord));
   textRecord.SetStringAt(Column<kDocHeadLines>("CECHA_2"),
-                         f.Cecha2.GetString(dbfRecord));
+                         f.Cecha2.Text(dbfRecord));
   textRecord.SetStringAt(Column<kDocHeadLines>("IDKONTRAHODB"),
-                         f.IdKlient.GetString(dbfRecord));
+                         f.IdKlient.Text(dbfRecord));
   textRecord.SetStringAt(Column<kDocHeadLines>("IDKONTRAHDOST"),
-                         f.IdDostawa.GetString(dbfRecord));
+                         f.IdDostawa.Text(dbfRecord));
   textRecord.SetBooleanAt(Column<kDocHeadLines>("WYDRUKOWANY"),
                           f.Drukowany.GetInteger(dbfRecord) > 0);
   textRecord.SetBooleanAt(Column<kDocHeadLines>("ZAFISKALIZOWANY"),
@@ -299,8 +331,8 @@ void TTransDocHead::BeforeDbfToText(TDBFRecord& dbfRecord) {
   if (!NewLayout()) return;
   const TFields& f = *FFields;
   if (!f.Brutto.GetBoolean(dbfRecord)) return;
-  const std::string number = f.Numer.GetString(dbfRecord);
-  const std::string type = f.GrossTypDok.GetString(dbfRecord);
+  const std::string_view number = f.Numer.Text(dbfRecord);
+  const std::string_view type = f.GrossTypDok.Text(dbfRecord);
   AddGrossDocument(type, number);
 }
 
@@ -354,36 +386,36 @@ void TTransDocPos::DbfToText(TZendorProRecord& textRecord,
                              TDBFRecord& dbfRecord) {
   const TFields& f = *FFields;
   // typ_dok of the gross lookup is this same field, so it is read once.
-  const std::string type = f.TypDok.GetString(dbfRecord);
+  const std::string_view type = f.TypDok.Text(dbfRecord);
   textRecord.SetStringAt(Column<kDocPosLines>("NAZWADOK"),
                          DeviceToHostDocType(type));
-  std::string number;
+  std::string_view number;
   if (NewLayout()) {
     // A line whose header is missing, deleted or not gross is priced net.
-    number = f.Numer.GetString(dbfRecord);
+    number = f.Numer.Text(dbfRecord);
     const bool gross = FHeads.IsGrossDocument(type, number);
     textRecord.SetStringAt(Column<kDocPosLines>("KODTOW"),
-                           f.IdTowar.GetString(dbfRecord));
+                           f.IdTowar.Text(dbfRecord));
     textRecord.SetStringAt(Column<kDocPosLines>("UWAGI"),
-                           f.Uwagi.GetString(dbfRecord));
+                           f.Uwagi.Text(dbfRecord));
     textRecord.SetStringAt(Column<kDocPosLines>("CECHA_1"),
-                           f.Cecha.GetString(dbfRecord));
+                           f.Cecha.Text(dbfRecord));
     // The text as stored, whatever the field's type: the host takes the
     // validity date as an attribute.
     textRecord.SetStringAt(Column<kDocPosLines>("CECHA_2"),
-                           f.DataWazn.GetString(dbfRecord));
+                           f.DataWazn.Text(dbfRecord));
     textRecord.SetMoneyAt(
         Column<kDocPosLines>("CENA"),
         (gross ? f.CenaBrut : f.CenaNetto).GetFloat(dbfRecord));
     textRecord.SetBooleanAt(Column<kDocPosLines>("CENA_BRUTTO"), gross);
   } else {
     textRecord.SetStringAt(Column<kDocPosLines>("KODTOW"),
-                           f.IdTow.GetString(dbfRecord));
+                           f.IdTow.Text(dbfRecord));
     textRecord.SetMoneyAt(Column<kDocPosLines>("CENA"),
                           f.CenaNet.GetFloat(dbfRecord));
-    number = f.Numer.GetString(dbfRecord);
+    number = f.Numer.Text(dbfRecord);
   }
-  textRecord.SetStringAt(Column<kDocPosLines>("NRDOK"), Trim(number));
+  textRecord.SetStringAt(Column<kDocPosLines>("NRDOK"), TrimView(number));
   textRecord.SetBooleanAt(Column<kDocPosLines>("CENA_UZG"),
                           f.CenaUstal.GetBoolean(dbfRecord));
   textRecord.SetQuantityAt(Column<kDocPosLines>("ILOSC"),

@@ -7,7 +7,10 @@
 // gross amounts.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -61,8 +64,22 @@ class TTransDocHead final : public TTransManager {
 
   std::unique_ptr<TFields> FFields;
   std::vector<std::string> FGrossDocuments;
-  // The same keys, so that each of a million lines is looked up at once.
-  std::unordered_set<std::string> FGrossIndex;
+  // The same keys, so that each of a million lines is looked up at once,
+  // by a key built in FKey without a copy.
+  struct TKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const {
+      return std::hash<std::string_view>{}(key);
+    }
+  };
+  std::unordered_set<std::string, TKeyHash, std::equal_to<>> FGrossIndex;
+  mutable std::string FKey;
+  struct TLastLookup {
+    std::string Type;
+    std::string Number;
+    bool Gross = false;
+  };
+  mutable std::optional<TLastLookup> FLast;
 };
 
 class TTransDocPos final : public TTransManager {

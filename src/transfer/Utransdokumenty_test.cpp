@@ -439,6 +439,14 @@ TEST(TDocGrossList, KeysAreTrimmedUpperCaseAndKeepDuplicates) {
   EXPECT_TRUE(heads.IsGrossDocument("Fk", "12/2005a   "));
   EXPECT_FALSE(heads.IsGrossDocument("FK", "12/2005"));
   EXPECT_FALSE(heads.IsGrossDocument("PA", "12/2005A"));
+  // A document's lines ask one after another; one added in between counts
+  // at once.
+  EXPECT_FALSE(heads.IsGrossDocument("PA", "1"));
+  EXPECT_FALSE(heads.IsGrossDocument("PA", "1"));
+  heads.AddGrossDocument("PA", "1");
+  EXPECT_TRUE(heads.IsGrossDocument("PA", "1"));
+  EXPECT_TRUE(heads.IsGrossDocument("pa", "1 "));
+  EXPECT_FALSE(heads.IsGrossDocument("PA", "12"));
   EXPECT_EQ(DocumentKey(Cp1250(u8" zł "), "x"), Cp1250(u8"ZŁ;X").str());
 }
 

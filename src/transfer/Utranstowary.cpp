@@ -266,7 +266,8 @@ void TTransTowary::TextToDbf(TZendorProRecord& textRecord,
                                            Column<kKartotekaLines>("INDEKS")));
   dbfRecord.SetString(
       FFields[kName],
-      CaretPart(textRecord.GetStringAt(Column<kKartotekaLines>("NAZWADL")), 1));
+      CaretPart(textRecord.GetStringViewAt(Column<kKartotekaLines>("NAZWADL")),
+                1));
   const std::string ean =
       textRecord.GetStringAt(Column<kKartotekaLines>("EAN"));
   if (FEanAsShortName && !ean.empty()) {
