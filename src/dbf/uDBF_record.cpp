@@ -123,19 +123,8 @@ void TDBFRecord::SetBoolean(const TDBFFieldDef& field, bool value) {
 }
 
 void TDBFRecord::SetDate(const TDBFFieldDef& field, TDateTime value) {
-  const TDateParts parts = DecodeDateTime(value);
-  std::array<char, 8> text{};
-  const auto put = [&text](std::size_t at, int number, int width) {
-    for (int i = width - 1; i >= 0; --i) {
-      text[at + static_cast<std::size_t>(i)] =
-          static_cast<char>('0' + number % 10);
-      number /= 10;
-    }
-  };
-  put(0, parts.Year, 4);
-  put(4, parts.Month, 2);
-  put(6, parts.Day, 2);
-  FTable.WriteValue(field, std::string_view(text.data(), text.size()),
+  TDateText text;
+  FTable.WriteValue(field, FormatDateInto(value, text, TDateForm::kCompact),
                     TDBF::TPlacement::kLeft, TDBF::TText::kPlainAscii);
 }
 

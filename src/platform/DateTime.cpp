@@ -107,21 +107,25 @@ TDateParts DecodeDateTime(TDateTime value) {
   return parts;
 }
 
-std::string_view FormatDateInto(TDateTime value, TDateText& out) {
+std::string_view FormatDateInto(TDateTime value, TDateText& out,
+                                TDateForm form) {
   const TDateParts p = DecodeDateTime(value);
-  const auto put = [&out](std::size_t at, int number, int width) {
+  std::size_t at = 0;
+  const auto put = [&out, &at](int number, int width) {
     for (int i = width - 1; i >= 0; --i) {
       out[at + static_cast<std::size_t>(i)] =
           static_cast<char>('0' + number % 10);
       number /= 10;
     }
+    at += static_cast<std::size_t>(width);
   };
-  put(0, p.Year, 4);
-  out[4] = '-';
-  put(5, p.Month, 2);
-  out[7] = '-';
-  put(8, p.Day, 2);
-  return std::string_view(out.data(), out.size());
+  const bool dashed = form == TDateForm::kDashed;
+  put(p.Year, 4);
+  if (dashed) out[at++] = '-';
+  put(p.Month, 2);
+  if (dashed) out[at++] = '-';
+  put(p.Day, 2);
+  return std::string_view(out.data(), at);
 }
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value) {

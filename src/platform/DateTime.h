@@ -32,9 +32,12 @@ TDateParts DecodeDateTime(TDateTime value);
 // Formats with a pattern of the letters yyyy, yy, mm, dd, hh, nn and ss, all
 // zero-padded; every other character stands for itself.
 std::string FormatDateTime(std::string_view pattern, TDateTime value);
-// FormatDateTime("yyyy-mm-dd", value) without touching the heap, for the
-// files that carry a date in every line.
+// The date alone without touching the heap, for the files that carry one in
+// every line: as FormatDateTime("yyyy-mm-dd", value) gives it (kDashed, the
+// host's form) or "yyyymmdd" (kCompact, the tables' form).
 using TDateText = std::array<char, 10>;
-std::string_view FormatDateInto(TDateTime value, TDateText& out);
+enum class TDateForm { kDashed, kCompact };
+std::string_view FormatDateInto(TDateTime value, TDateText& out,
+                                TDateForm form = TDateForm::kDashed);
 
 }  // namespace bridge

@@ -51,6 +51,9 @@ TEST(DateTimeFormatting, TheDateAloneAsThePatternGivesIt) {
     TDateText text;
     ASSERT_EQ(FormatDateInto(value, text), FormatDateTime("yyyy-mm-dd", value))
         << value;
+    ASSERT_EQ(FormatDateInto(value, text, TDateForm::kCompact),
+              FormatDateTime("yyyymmdd", value))
+        << value;
   }
 }
 
