@@ -104,17 +104,17 @@ int main(int argc, char** argv) {
     } else if (arg == "--") {
       inInputs = true;
     } else if (arg == "--out" && i + 1 < argc) {
-      const std::string_view spec = argv[++i];
-      const std::size_t equals = spec.rfind('=');
+      const std::string_view pathAndSize = argv[++i];
+      const std::size_t equals = pathAndSize.rfind('=');
       TOutput output;
       if (equals == std::string_view::npos ||
-          std::from_chars(spec.data() + equals + 1, spec.data() + spec.size(),
-                          output.Bytes)
+          std::from_chars(pathAndSize.data() + equals + 1,
+                          pathAndSize.data() + pathAndSize.size(), output.Bytes)
                   .ec != std::errc()) {
         std::fprintf(stderr, "forbook-bench-floor: --out PATH=BYTES\n");
         return 2;
       }
-      output.Path = std::string(spec.substr(0, equals));
+      output.Path = std::string(pathAndSize.substr(0, equals));
       outputs.push_back(std::move(output));
     } else {
       std::fprintf(stderr,
