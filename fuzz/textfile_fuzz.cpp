@@ -2,6 +2,7 @@
 // without going wrong, in whatever chunk size it reads, and must give the
 // lines that the line rules give; every getter must take every value; and the
 // records written back must read as they were read.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -66,11 +67,13 @@ void WalkReadAndWriteBack(const std::uint8_t* data, std::size_t size) {
   using bridge::TZendorProFile;
   using bridge::TZendorProRecord;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  // Small chunks put line ends and CR LF pairs across chunk boundaries; the
-  // others read the input in one chunk, as a host file of lines shorter
-  // than a chunk reads.
+  // Small chunks put line ends and CR LF pairs across chunk boundaries in
+  // the walk of the lines; the others read the input in one chunk, as a
+  // host file of lines shorter than a chunk reads. The values are read in
+  // one chunk: what a chunk boundary can do to a line, the walk shows.
   const std::size_t chunk =
       size == 0 ? 1 : (data[0] < 128 ? 1 + data[0] % 16 : size);
+  const std::size_t whole = std::max<std::size_t>(size, 1);
   const std::vector<std::string> expected = ReferenceLines(bytes);
 
   {
@@ -88,29 +91,36 @@ void WalkReadAndWriteBack(const std::uint8_t* data, std::size_t size) {
     Require(lines.CurrentRecord() == nullptr);
   }
 
-  TZendorProFile file(0, chunk);
+  TZendorProFile file(0, whole);
   file.Definition().LoadDefinitions(kFields);
   file.OpenRead(FileOf(bytes));
   // Written back as the writer writes each record: its line, then CR LF.
   std::string copy;
-  std::vector<std::string> values;
+  // Every value read, one after another, and where each ends: one buffer
+  // rather than a string per value.
+  std::string values;
+  std::vector<std::size_t> ends;
   for (bool more = file.First(); more; more = file.Next()) {
     TZendorProRecord& record = *file.CurrentRecord();
     for (std::int32_t i = 0; i < file.Definition().Count(); ++i) {
-      const std::string text = record.GetStringAt(i);
+      const std::size_t begin = values.size();
+      values += record.GetStringViewAt(i);
+      ends.push_back(values.size());
+      const std::string_view text =
+          std::string_view(values).substr(begin, values.size() - begin);
       // Trimmed, then one final "^" dropped, with no control character left.
-      Require(bridge::TrimLeft(text) == text);
+      Require(text.empty() || static_cast<unsigned char>(text.front()) > 32);
       for (const char c : text) Require(static_cast<unsigned char>(c) >= 32);
-      values.push_back(text);
       const std::int32_t integer = record.GetIntegerAt(i);
       const double number = record.GetFloatAt(i);
       const bool flag = record.GetBooleanAt(i);
       const bridge::TDateTime date = record.GetDateAt(i);
       // The same values by name, on the first record: a name is resolved
       // the same way on every record.
-      if (values.size() <= kFields.size()) {
+      if (ends.size() <= kFields.size()) {
         const std::string& name = file.Definition().Item(i)->Name();
-        Require(record.GetString(name) == text);
+        Require(record.GetString(name) ==
+                std::string_view(values).substr(begin, text.size()));
         Require(record.GetInteger(name) == integer);
         Require(record.GetFloat(name) == number || number != number);
         Require(record.GetBoolean(name) == flag);
@@ -121,17 +131,21 @@ void WalkReadAndWriteBack(const std::uint8_t* data, std::size_t size) {
     copy += "\r\n";
   }
 
-  TZendorProFile back(0, chunk);
+  TZendorProFile back(0, std::max<std::size_t>(copy.size(), 1));
   back.Definition().LoadDefinitions(kFields);
   back.OpenRead(FileOf(copy));
   std::size_t at = 0;
+  std::size_t begin = 0;
   for (bool more = back.First(); more; more = back.Next()) {
     const TZendorProRecord& record = *back.CurrentRecord();
     for (std::int32_t i = 0; i < back.Definition().Count(); ++i) {
-      Require(at < values.size() && record.GetStringAt(i) == values[at++]);
+      Require(at < ends.size());
+      Require(record.GetStringViewAt(i) ==
+              std::string_view(values).substr(begin, ends[at] - begin));
+      begin = ends[at++];
     }
   }
-  Require(at == values.size());
+  Require(at == ends.size());
 }
 
 }  // namespace

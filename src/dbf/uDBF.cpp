@@ -265,13 +265,19 @@ bool TDBF::WriteHeader(THeaderPart part) {
 }
 
 bool TDBF::Open(std::string_view path) {
+  auto file = platform::TFile::Open(path, platform::TFile::TMode::kRead);
+  if (!file) throw EBridgeError(Message(msg::kCannotOpen.view(), path));
+  return Open(std::move(file));
+}
+
+bool TDBF::Open(std::unique_ptr<platform::TFile> file) {
   if (FActive) static_cast<void>(Close());
   FBuffer.clear();
   FCurrent = -1;
-  FFileName = std::string(path);
+  FFileName = file->Path();
+  const std::string& path = FFileName;
   FReadOnly = true;
-  FHandle = platform::TFile::Open(path, platform::TFile::TMode::kRead);
-  if (!FHandle) throw EBridgeError(Message(msg::kCannotOpen.view(), path));
+  FHandle = std::move(file);
   FActive = true;
   FCacheStart = 0;
   FCacheSize = 0;

@@ -103,6 +103,9 @@ class TDBF {
   // count says ("Plik jest niekompletny: " + path). A read that fails
   // raises "Nie udało się odczytać pliku " + path, here and while reading.
   [[nodiscard]] bool Open(std::string_view path);
+  // The same for a file open for reading already, such as one whose bytes
+  // come from memory (platform::TFile::FromBytes).
+  [[nodiscard]] bool Open(std::unique_ptr<platform::TFile> file);
   // Ends the table. A table being written gets its record count, is made
   // durable and takes its name; it is removed when it got no record. False
   // when any of that failed: then no table is left under either name.

@@ -6,28 +6,44 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace bridge {
 
 // Removes every character with a code from 0 to 32 at both ends.
 std::string Trim(std::string_view text);
+// Whether the eight bytes at bytes are all blanks, in one load.
+inline bool EightBlanksAt(const char* bytes) {
+  constexpr std::uint64_t kEightBlanks = 0x2020202020202020;
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word == kEightBlanks;
+}
 // The same without a copy: the trimmed part of the text itself. Inline,
 // since the table and host file readers trim every value they read.
 constexpr std::string_view TrimView(std::string_view text) {
   const auto trimmed = [](char c) {
     return static_cast<unsigned char>(c) <= 32;
   };
-  // Table fields are padded with blanks, often most of their width, so the
-  // blanks at the end are passed over eight at a time first.
-  constexpr std::string_view kEightBlanks = "        ";
-  while (text.ends_with(kEightBlanks)) text.remove_suffix(kEightBlanks.size());
+  if (!std::is_constant_evaluated()) {
+    // Table fields are padded with blanks, often most of their width, and
+    // numbers stand right-aligned in theirs, so blanks are passed over
+    // eight at a time first.
+    while (text.size() >= 8 && EightBlanksAt(text.data() + text.size() - 8)) {
+      text.remove_suffix(8);
+    }
+    while (!text.empty() && trimmed(text.back())) text.remove_suffix(1);
+    while (text.size() >= 8 && EightBlanksAt(text.data())) {
+      text.remove_prefix(8);
+    }
+    while (!text.empty() && trimmed(text.front())) text.remove_prefix(1);
+    return text;
+  }
   while (!text.empty() && trimmed(text.back())) text.remove_suffix(1);
-  // Numbers stand right-aligned in theirs.
-  while (text.starts_with(kEightBlanks))
-    text.remove_prefix(kEightBlanks.size());
   while (!text.empty() && trimmed(text.front())) text.remove_prefix(1);
   return text;
 }
