@@ -59,24 +59,32 @@ std::string_view FormatNudged(double x, double nudge, int decimals,
   return std::string_view(out.data(), size);
 }
 
-// rest.find('\t', from), eight bytes at a time: a line holds many short
-// values, and a call to find per value costs more than the search.
-std::size_t FindTab(std::string_view rest, std::size_t from) {
+// Calls found(position) for each TAB of text in order, until it gives
+// false. Eight bytes are looked at a time: a line holds many short values,
+// and a search per value costs more than the search itself. A byte is a TAB
+// when it is zero after the exclusive or; the test below is exact for each
+// byte, as no sum carries from one byte into the next.
+template <class Found>
+void ForEachTab(std::string_view text, Found found) {
+  std::size_t i = 0;
   if constexpr (std::endian::native == std::endian::little) {
     constexpr std::uint64_t kTabs = kEveryByte * '\t';
-    for (; from + 8 <= rest.size(); from += 8) {
+    constexpr std::uint64_t kLow7 = kEveryByte * 0x7F;
+    for (; i + 8 <= text.size(); i += 8) {
       std::uint64_t word;
-      std::memcpy(&word, rest.data() + from, sizeof word);
+      std::memcpy(&word, text.data() + i, sizeof word);
       const std::uint64_t x = word ^ kTabs;
-      // The lowest byte flagged is the first TAB: a false flag can only
-      // stand above a true one.
-      const std::uint64_t tabs = (x - kEveryByte) & ~x & kEveryHighBit;
-      if (tabs != 0) {
-        return from + static_cast<std::size_t>(std::countr_zero(tabs) / 8);
+      for (std::uint64_t tabs = ~(((x & kLow7) + kLow7) | x | kLow7); tabs != 0;
+           tabs &= tabs - 1) {
+        if (!found(i + static_cast<std::size_t>(std::countr_zero(tabs) / 8))) {
+          return;
+        }
       }
     }
   }
-  return rest.find('\t', from);
+  for (; i < text.size(); ++i) {
+    if (text[i] == '\t' && !found(i)) return;
+  }
 }
 
 std::optional<std::int32_t> TrimmedInt(std::string_view text) {
@@ -402,15 +410,15 @@ void TZendorProRecord::ParseLine(std::string_view line) {
   const std::string_view rest(FLine);
   std::size_t begin = 0;
   FCount = 0;
-  while (FCount < defined) {
-    const std::size_t tab = FindTab(rest, begin);
-    if (tab == std::string_view::npos && TrimView(rest.substr(begin)).empty()) {
-      return;
-    }
-    const std::size_t end = tab == std::string_view::npos ? rest.size() : tab;
-    FSlots[FCount++] = TSlot{begin, end - begin};
-    if (tab == std::string_view::npos) return;
+  if (defined == 0) return;
+  ForEachTab(rest, [&](std::size_t tab) {
+    FSlots[FCount++] = TSlot{begin, tab - begin};
     begin = tab + 1;
+    return FCount < defined;
+  });
+  // The piece after the last TAB, unless it is blank.
+  if (FCount < defined && !TrimView(rest.substr(begin)).empty()) {
+    FSlots[FCount++] = TSlot{begin, rest.size() - begin};
   }
 }
 
