@@ -85,7 +85,9 @@ class TTextFileDef {
   }
   // The item at an index, or nullptr when the index is negative or not below
   // Count().
-  TTextFileItem* Item(std::int32_t index) const;
+  TTextFileItem* Item(std::int32_t index) const {
+    return index < 0 ? nullptr : FItems.Item(static_cast<std::size_t>(index));
+  }
   void Clear();
 
  private:

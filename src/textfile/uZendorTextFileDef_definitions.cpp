@@ -85,11 +85,6 @@ void TTextFileDef::AddItem(std::unique_ptr<TTextFileItem> item) {
   FItems.Add(std::move(item));
 }
 
-TTextFileItem* TTextFileDef::Item(std::int32_t index) const {
-  if (index < 0) return nullptr;
-  return FItems.Item(static_cast<std::size_t>(index));
-}
-
 void TTextFileDef::Clear() {
   FItems.Clear();
   FIndex.clear();
