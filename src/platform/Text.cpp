@@ -44,17 +44,34 @@ std::string TrimRight(std::string_view text) {
 
 std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
-bool HasControlCharacter(std::string_view text) {
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
+namespace {
+
+// The position of the first character below 0x20 from `from` on, or size;
+// eight are passed over at a time while none is there.
+std::size_t NextControlCharacter(const char* text, std::size_t size,
+                                 std::size_t from) {
+  for (; from + 8 <= size; from += 8) {
     std::uint64_t word;
-    std::memcpy(&word, text.data() + i, sizeof word);
-    if (AnyControlByte(word)) return true;
+    std::memcpy(&word, text + from, sizeof word);
+    if (AnyControlByte(word)) break;
   }
-  for (; i < text.size(); ++i) {
-    if (static_cast<unsigned char>(text[i]) < 32) return true;
+  for (; from < size; ++from) {
+    if (static_cast<unsigned char>(text[from]) < 32) return from;
   }
-  return false;
+  return size;
+}
+
+}  // namespace
+
+bool HasControlCharacter(std::string_view text) {
+  return NextControlCharacter(text.data(), text.size(), 0) != text.size();
+}
+
+void BlankControlCharacters(char* text, std::size_t size) {
+  for (std::size_t i = NextControlCharacter(text, size, 0); i < size;
+       i = NextControlCharacter(text, size, i + 1)) {
+    text[i] = ' ';
+  }
 }
 
 char UpperCaseChar(char c) {

@@ -61,6 +61,8 @@ constexpr bool AllPrintableAscii(std::uint64_t word) {
 }
 // Whether the text holds a character below 0x20.
 bool HasControlCharacter(std::string_view text);
+// Makes every character below 0x20 a blank, where the text lies.
+void BlankControlCharacters(char* text, std::size_t size);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 

@@ -26,22 +26,6 @@ constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
   throw EBridgeError(std::string(message) + std::string(subject));
 }
 
-// ControlToSpace where the text lies.
-void BlankControls(char* text, std::size_t size) {
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text + i, sizeof word);
-    if (!AnyControlByte(word)) continue;
-    for (std::size_t k = i; k < i + 8; ++k) {
-      if (static_cast<unsigned char>(text[k]) < 32) text[k] = ' ';
-    }
-  }
-  for (; i < size; ++i) {
-    if (static_cast<unsigned char>(text[i]) < 32) text[i] = ' ';
-  }
-}
-
 // Trims where the text lies.
 void TrimInPlace(std::string& text) {
   const std::string_view trimmed = TrimView(text);
@@ -250,7 +234,7 @@ std::string_view TZendorProRecord::ReadView(std::int32_t index) const {
   FScratch.assign(raw);
   ConvertCodePageInPlace(FFile->ReadCodePage(), FScratch.data(),
                          FScratch.size());
-  BlankControls(FScratch.data(), FScratch.size());
+  BlankControlCharacters(FScratch.data(), FScratch.size());
   TrimInPlace(FScratch);
   if (!FScratch.empty() && FScratch.back() == '^') FScratch.pop_back();
   return FScratch;
@@ -296,7 +280,7 @@ void TZendorProRecord::SetStringAt(std::int32_t index, std::string_view text) {
   if (FFile->WriteCodePage() != kNoConversion) {
     ConvertCodePageInPlace(FFile->WriteCodePage(), value, text.size());
   }
-  if (clean) BlankControls(value, text.size());
+  if (clean) BlankControlCharacters(value, text.size());
 }
 
 void TZendorProRecord::SetFormattedAt(std::int32_t index,
