@@ -84,8 +84,13 @@ void WalkLines(std::string_view bytes, std::size_t chunk) {
   }
 }
 
-// Every getter must take every value, and the records written back must
-// read as they were read.
+// The getters do not care where a line stands, and the fuzzer brings any
+// line to the front, so the first records serve for all: an input pays for
+// its length once, not five times.
+constexpr std::size_t kRecordsWithEveryGetter = 8;
+
+// Every getter must take the values of the first records, and the records
+// written back must read as they were read.
 void ReadAndWriteBack(std::string_view bytes) {
   using bridge::TZendorProFile;
   using bridge::TZendorProRecord;
@@ -100,6 +105,8 @@ void ReadAndWriteBack(std::string_view bytes) {
   std::vector<std::size_t> ends;
   for (bool more = file.First(); more; more = file.Next()) {
     TZendorProRecord& record = *file.CurrentRecord();
+    const bool everyGetter =
+        ends.size() < kRecordsWithEveryGetter * kFields.size();
     for (std::int32_t i = 0; i < file.Definition().Count(); ++i) {
       const std::size_t begin = values.size();
       values += record.GetStringViewAt(i);
@@ -109,6 +116,7 @@ void ReadAndWriteBack(std::string_view bytes) {
       // Trimmed, then one final "^" dropped, with no control character left.
       Require(text.empty() || static_cast<unsigned char>(text.front()) > 32);
       for (const char c : text) Require(static_cast<unsigned char>(c) >= 32);
+      if (!everyGetter) continue;
       const std::int32_t integer = record.GetIntegerAt(i);
       const double number = record.GetFloatAt(i);
       const bool flag = record.GetBooleanAt(i);
