@@ -1,7 +1,6 @@
 #include "core/Uglobal.h"
 
 #include <charconv>
-#include <vector>
 
 #include "core/Umessages.h"
 #include "core/uKonfig.h"

@@ -7,12 +7,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
 
 namespace bridge {
+
+// Hashes std::string and std::string_view alike, so that a container keyed
+// by strings is looked up by a view without a copy (with std::equal_to<>).
+struct TTextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
 
 // Removes every character with a code from 0 to 32 at both ends.
 std::string Trim(std::string_view text);

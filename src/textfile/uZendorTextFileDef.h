@@ -25,6 +25,7 @@
 #include "core/Uglobal.h"
 #include "core/Ulist_template.h"
 #include "platform/DateTime.h"
+#include "platform/Text.h"
 
 namespace bridge {
 
@@ -91,15 +92,8 @@ class TTextFileDef {
   void Clear();
 
  private:
-  struct TNameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const {
-      return std::hash<std::string_view>{}(name);
-    }
-  };
-
   TListTemplate<TTextFileItem> FItems;
-  std::unordered_map<std::string, std::int32_t, TNameHash, std::equal_to<>>
+  std::unordered_map<std::string, std::int32_t, TTextHash, std::equal_to<>>
       FIndex;
 };
 

@@ -7,7 +7,6 @@
 // gross amounts.
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/Text.h"
 #include "transfer/Utransmanager.h"
 
 namespace bridge {
@@ -66,13 +66,7 @@ class TTransDocHead final : public TTransManager {
   std::vector<std::string> FGrossDocuments;
   // The same keys, so that each of a million lines is looked up at once,
   // by a key built in FKey without a copy.
-  struct TKeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view key) const {
-      return std::hash<std::string_view>{}(key);
-    }
-  };
-  std::unordered_set<std::string, TKeyHash, std::equal_to<>> FGrossIndex;
+  std::unordered_set<std::string, TTextHash, std::equal_to<>> FGrossIndex;
   mutable std::string FKey;
   struct TLastLookup {
     std::string Type;
