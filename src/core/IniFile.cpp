@@ -22,8 +22,12 @@ std::string_view StripBlanks(std::string_view text) {
 
 // The section name of a header line "[name]", or false.
 bool SectionName(std::string_view line, std::string_view& name) {
+  // Every lookup passes over all the lines, so most are let go at their
+  // first character.
+  while (!line.empty() && IsBlankChar(line.front())) line.remove_prefix(1);
+  if (line.empty() || line.front() != '[') return false;
   line = StripBlanks(line);
-  if (line.size() < 2 || line.front() != '[') return false;
+  if (line.size() < 2) return false;
   const std::size_t close = line.find(']');
   if (close == std::string_view::npos) return false;
   name = StripBlanks(line.substr(1, close - 1));
