@@ -154,6 +154,9 @@ class TFile {
   std::string FPath;
   bool FWritable;
   bool FInMemory = false;
+  // Bytes written since the system last started writing the file out, on
+  // the systems that can be asked to.
+  std::uint64_t FWrittenSinceWriteOut = 0;
   std::string FBytes;
   std::size_t FBytesAt = 0;
 };
