@@ -9,6 +9,10 @@
 #include <limits>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/Uglobal.h"
 #include "core/Ulangconv.h"
 #include "core/Umessages.h"
@@ -44,13 +48,29 @@ std::string_view FormatNudged(double x, double nudge, int decimals,
 }
 
 // Calls found(position) for each TAB of text in order, until it gives
-// false. Eight bytes are looked at a time: a line holds many short values,
-// and a search per value costs more than the search itself. A byte is a TAB
-// when it is zero after the exclusive or; the test below is exact for each
-// byte, as no sum carries from one byte into the next.
+// false. Many bytes are looked at a time: a line holds many short values,
+// and a search per value costs more than the search itself. Sixteen at a
+// time where the processor compares them at once (every x86-64 one does),
+// then eight: a byte is a TAB when it is zero after the exclusive or; the
+// test below is exact for each byte, as no sum carries from one byte into
+// the next.
 template <class Found>
 void ForEachTab(std::string_view text, Found found) {
   std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i kTabs16 = _mm_set1_epi8('\t');
+  for (; i + 16 <= text.size(); i += 16) {
+    const __m128i bytes =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    for (auto tabs = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, kTabs16)));
+         tabs != 0; tabs &= tabs - 1) {
+      if (!found(i + static_cast<std::size_t>(std::countr_zero(tabs)))) {
+        return;
+      }
+    }
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     constexpr std::uint64_t kTabs = kEveryByte * '\t';
     constexpr std::uint64_t kLow7 = kEveryByte * 0x7F;
