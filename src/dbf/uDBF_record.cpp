@@ -23,6 +23,18 @@ std::string_view Part(std::string_view text, std::size_t position,
   return text.substr(position, size);
 }
 
+// The bytes that a loop over eight at a time leaves over at the end of a
+// text of four bytes or more, in one word: its last eight bytes, or the
+// first and the last four of a shorter text. The bytes it holds twice are
+// the same bytes, which AllPrintableAscii takes as it takes any.
+std::uint64_t LastWord(const char* text, std::size_t size) {
+  std::uint32_t first;
+  std::uint32_t last;
+  std::memcpy(&first, text + (size >= 8 ? size - 8 : 0), sizeof first);
+  std::memcpy(&last, text + size - 4, sizeof last);
+  return first | (std::uint64_t{last} << 32);
+}
+
 // Puts map[b] for each byte b of from into to, and gives the sum of what
 // the entries carry above their low eight bits. Where printableKept says the
 // map keeps the printable ASCII bytes, runs of eight of them are copied.
@@ -45,6 +57,14 @@ unsigned MapBytes(const Map& map, bool printableKept, const char* from,
       } else {
         for (std::size_t k = i; k < i + 8; ++k) one(k);
       }
+    }
+    // The bytes left over, when they are printable too: a byte copied twice
+    // is the same byte.
+    if (i < size && size >= 4 && AllPrintableAscii(LastWord(from, size))) {
+      const std::size_t low = size >= 8 ? size - 8 : 0;
+      std::memcpy(to + low, from + low, 4);
+      std::memcpy(to + size - 4, from + size - 4, 4);
+      return carried;
     }
   }
   for (; i < size; ++i) one(i);
