@@ -237,7 +237,9 @@ std::string HostToDeviceDocType(std::string_view text) {
 }
 
 std::string DeviceToHostDocType(std::string_view text) {
-  const std::string type = UpperCase(Trim(text));
+  // Runs for every document line: one string, upper-cased where it lies.
+  std::string type(TrimView(text));
+  for (char& c : type) c = UpperCaseChar(c);
   if (type == "FK") return "FA";
   if (type == "NO" || type == "NU") return "NOP";
   if (type == "PA") return "PAR";
