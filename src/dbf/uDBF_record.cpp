@@ -183,6 +183,13 @@ double TDBFRecord::GetFloat(const TDBFFieldDef& field) const {
 }
 
 bool TDBFRecord::GetBoolean(const TDBFFieldDef& field) const {
+  // A flag stored as one printable byte reads as that byte: the maps keep
+  // every byte above the blank.
+  const std::string_view stored = FTable.StoredText(field);
+  if (stored.size() == 1 && static_cast<unsigned char>(stored[0]) > 32) {
+    const char letter = UpperCaseChar(stored[0]);
+    return letter == 'T' || letter == 'Y';
+  }
   TDBF::TFieldText text;
   const std::size_t size =
       FTable.ValueText(field, text, TDBF::TConversion::kAsciiOnly);

@@ -897,6 +897,29 @@ TEST(TDBFGetBoolean, TrueForTOrYInAnyCase) {
   EXPECT_FALSE(flag("TY"));
 }
 
+// A flag reads as the text GetString gives says: one letter, T or Y in any
+// case. Every byte alone and after a blank, in Clean fields and others.
+TEST(TDBFGetBoolean, ReadsWhatGetStringGivesForEveryByte) {
+  for (const bool clean : {true, false}) {
+    for (int byte = 0; byte < 256; ++byte) {
+      for (const std::string& stored :
+           {std::string(1, static_cast<char>(byte)),
+            std::string(" ") + static_cast<char>(byte)}) {
+        const auto [flag, shown] = ReadOne(
+            'L', stored,
+            [](TDBFRecord& r) {
+              return std::pair(r.GetBoolean("F"), r.GetString("F"));
+            },
+            clean);
+        const std::string_view text = TrimView(shown);
+        ASSERT_EQ(flag, text.size() == 1 && (UpperCaseChar(text[0]) == 'T' ||
+                                             UpperCaseChar(text[0]) == 'Y'))
+            << byte << (clean ? " clean" : " raw") << ", " << stored.size();
+      }
+    }
+  }
+}
+
 TEST(TDBFGetDate, ReadsYearMonthDayOrGivesTheZeroDate) {
   const auto date = [](std::string stored) {
     return ReadOne('D', std::move(stored),
