@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,39 +25,6 @@ struct TTextHash {
   }
 };
 
-// Removes every character with a code from 0 to 32 at both ends.
-std::string Trim(std::string_view text);
-// Whether the eight bytes at bytes are all blanks, in one load.
-inline bool EightBlanksAt(const char* bytes) {
-  constexpr std::uint64_t kEightBlanks = 0x2020202020202020;
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word == kEightBlanks;
-}
-// The same without a copy: the trimmed part of the text itself. Inline,
-// since the table and host file readers trim every value they read.
-constexpr std::string_view TrimView(std::string_view text) {
-  const auto trimmed = [](char c) {
-    return static_cast<unsigned char>(c) <= 32;
-  };
-  if (!std::is_constant_evaluated()) {
-    // Table fields are padded with blanks, often most of their width, and
-    // numbers stand right-aligned in theirs, so blanks are passed over
-    // eight at a time first.
-    while (text.size() >= 8 && EightBlanksAt(text.data() + text.size() - 8)) {
-      text.remove_suffix(8);
-    }
-    while (!text.empty() && trimmed(text.back())) text.remove_suffix(1);
-    while (text.size() >= 8 && EightBlanksAt(text.data())) {
-      text.remove_prefix(8);
-    }
-    while (!text.empty() && trimmed(text.front())) text.remove_prefix(1);
-    return text;
-  }
-  while (!text.empty() && trimmed(text.back())) text.remove_suffix(1);
-  while (!text.empty() && trimmed(text.front())) text.remove_prefix(1);
-  return text;
-}
 // Tests on eight bytes at once, for the loops that look at every byte of a
 // value: whether any byte of word lies below 0x20, and whether all lie from
 // 0x20 to 0x7F. A byte borrows when 0x20 is taken from it only if it lies
@@ -68,6 +36,46 @@ constexpr bool AnyControlByte(std::uint64_t word) {
 }
 constexpr bool AllPrintableAscii(std::uint64_t word) {
   return (word & kEveryHighBit) == 0 && !AnyControlByte(word);
+}
+// The bytes of word above the blank (0x20), as their high bits. A byte
+// below 0x80 gets its high bit from the sum only when it is 0x21 or more,
+// and no sum carries into the next byte, so the test is exact for each.
+inline std::uint64_t AboveBlank(std::uint64_t word) {
+  return (((word & (kEveryByte * 0x7F)) + kEveryByte * 0x5F) | word) &
+         kEveryHighBit;
+}
+// Removes every character with a code from 0 to 32 at both ends.
+std::string Trim(std::string_view text);
+// The same without a copy: the trimmed part of the text itself. Inline,
+// since the table and host file readers trim every value they read.
+constexpr std::string_view TrimView(std::string_view text) {
+  const auto trimmed = [](char c) {
+    return static_cast<unsigned char>(c) <= 32;
+  };
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!std::is_constant_evaluated()) {
+      // Table fields are padded with blanks, often most of their width,
+      // and numbers stand right-aligned in theirs, so the ends are looked
+      // at eight bytes at a time. The last byte of a word loaded from
+      // memory is its highest.
+      std::uint64_t word;
+      while (text.size() >= 8) {
+        std::memcpy(&word, text.data() + text.size() - 8, sizeof word);
+        const int blanks = std::countl_zero(AboveBlank(word)) / 8;
+        text.remove_suffix(static_cast<std::size_t>(blanks));
+        if (blanks < 8) break;
+      }
+      while (text.size() >= 8) {
+        std::memcpy(&word, text.data(), sizeof word);
+        const int blanks = std::countr_zero(AboveBlank(word)) / 8;
+        text.remove_prefix(static_cast<std::size_t>(blanks));
+        if (blanks < 8) return text;
+      }
+    }
+  }
+  while (!text.empty() && trimmed(text.back())) text.remove_suffix(1);
+  while (!text.empty() && trimmed(text.front())) text.remove_prefix(1);
+  return text;
 }
 // Whether the text holds a character below 0x20.
 bool HasControlCharacter(std::string_view text);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "platform/Cp1250.h"
@@ -23,6 +24,33 @@ TEST(TrimText, RemovesCodesUpTo32AtBothEnds) {
   EXPECT_EQ(TrimRight("  a "), "  a");
   // Bytes above 127 are letters of the code page, never trimmed.
   EXPECT_EQ(Trim("\xA0x\xA0"), "\xA0x\xA0");
+}
+
+// Eight bytes at a time, as the program trims, gives what one at a time
+// gives, for any mix of bytes at either end.
+TEST(TrimText, EightAtATimeAgreesWithOneAtATime) {
+  std::mt19937_64 random(20261210);
+  std::uniform_int_distribution<int> size(0, 40);
+  std::uniform_int_distribution<int> percent(0, 99);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    for (int n = size(random); n > 0; --n) {
+      const int kind = percent(random);
+      text.push_back(static_cast<char>(
+          kind < 50 ? ' ' : (kind < 60 ? 33 + kind % 2 : byte(random))));
+    }
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) {
+      ++begin;
+    }
+    const std::string_view trimmed = TrimView(text);
+    ASSERT_EQ(trimmed.data(), text.data() + begin)
+        << ::testing::PrintToString(text);
+    ASSERT_EQ(trimmed.size(), end - begin) << ::testing::PrintToString(text);
+  }
 }
 
 TEST(UpperCaseText, MapsPolishLettersOfTheCodePage) {
