@@ -232,10 +232,12 @@ std::optional<std::uint64_t> QuickScaled(double value, int decimals) {
     return std::nullopt;
   }
   const double scaled = magnitude * kPowersOf10[decimals];
-  const double whole = std::floor(scaled);
-  const double fraction = scaled - whole;
+  // Below 10^10, and not negative: the conversion is the floor, without a
+  // call into the maths library.
+  const auto whole = static_cast<std::uint64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(whole);
   if (std::fabs(fraction - 0.5) < 1e-3) return std::nullopt;
-  return static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  return whole + (fraction > 0.5 ? 1 : 0);
 }
 
 }  // namespace
