@@ -395,7 +395,12 @@ bool TDBF::First() {
 bool TDBF::Next() {
   if (!FActive || !FHandle) return false;
   if (FCurrent == std::numeric_limits<std::int32_t>::max()) return false;
-  ++FCurrent;
+  return MoveTo(FCurrent + 1);
+}
+
+bool TDBF::MoveTo(std::int32_t index) {
+  if (!FActive || !FHandle || index < 0) return false;
+  FCurrent = index;
   FPosition = static_cast<std::uint64_t>(FHeaderLength) +
               static_cast<std::uint64_t>(FCurrent) *
                   static_cast<std::uint64_t>(FRecordLength);

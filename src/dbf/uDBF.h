@@ -113,6 +113,8 @@ class TDBF {
 
   bool First();
   bool Next();
+  // Stands on the record of that number, from 0; false for a negative one.
+  bool MoveTo(std::int32_t index);
   bool Eof() const;
   // The record at the current position, or nullptr when it cannot be read
   // in full.

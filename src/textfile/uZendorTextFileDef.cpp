@@ -554,7 +554,7 @@ bool TZendorProFile::BeginWrite() {
 }
 
 void TZendorProFile::WriteLineEnd() {
-  FWriteBuffer += "\r\n";
+  FWriteBuffer += kLineEnd;
   if (FWriteBuffer.size() >= FChunkSize) FlushWriteBuffer();
 }
 
@@ -600,13 +600,29 @@ TZendorProRecord& TZendorProFile::NewRecord() {
   return *FRecord;
 }
 
-void TZendorProFile::Append(const TZendorProRecord& record) {
+void TZendorProFile::PrepareAppend() {
   if (FReadOnly) throw EBridgeError(kTextReadOnlyAppend.str());
   // After a Save the next record starts a new temporary file from the saved
   // one.
   if (!FWriter && !BeginWrite()) Raise(kWriteFailed.view(), FFileName);
+}
+
+void TZendorProFile::Append(const TZendorProRecord& record) {
+  PrepareAppend();
   record.AppendLineTo(FWriteBuffer);
   WriteLineEnd();
+}
+
+void TZendorProFile::AppendLine(const TZendorProRecord& record,
+                                std::string& lines) {
+  record.AppendLineTo(lines);
+  lines += kLineEnd;
+}
+
+void TZendorProFile::AppendLines(std::string_view lines) {
+  PrepareAppend();
+  FWriteBuffer += lines;
+  if (FWriteBuffer.size() >= FChunkSize) FlushWriteBuffer();
 }
 
 void TZendorProFile::Save() {

@@ -247,6 +247,12 @@ class TZendorProFile {
   // Writes the record as the next line. Raises "W trybie read-only nie można
   // dopisywać danych" on a file opened for reading.
   void Append(const TZendorProRecord& record);
+  // The end of every written line.
+  static constexpr std::string_view kLineEnd = "\r\n";
+  // Adds the record as Append writes it, line end included, to lines.
+  static void AppendLine(const TZendorProRecord& record, std::string& lines);
+  // Writes lines made by AppendLine as the next lines; raises as Append.
+  void AppendLines(std::string_view lines);
   // Makes the written lines durable and renames them into place; does
   // nothing on a file opened for reading. Raises "Nie udało się zapisać
   // pliku " + path when that fails.
@@ -268,6 +274,7 @@ class TZendorProFile {
   void Reset(std::string_view path, TAccess access);
   bool BeginWrite();
   void EnsureRecord();
+  void PrepareAppend();
   void WriteLineEnd();
   void FlushWriteBuffer();
 
