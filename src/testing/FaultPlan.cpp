@@ -40,6 +40,7 @@ std::string Slashed(std::string_view path) {
 
 bool TFaultPlan::Allow(TFileOp op, std::string_view path,
                        std::string_view second) {
+  const std::lock_guard<std::mutex> lock(FLock);
   if (FCrashed) return false;
   if (platform::ChangesDisk(op) && ++FDiskSteps == FCrashAt) {
     FCrashed = true;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,8 @@ class TFaultPlan final : public platform::TFileFaults {
     int Times;
     int Seen = 0;
   };
+  // A receive may read a large table on two threads.
+  std::mutex FLock;
   std::vector<TRule> FRules;
   std::vector<TFileStep> FTrace;
   int FCrashAt = 0;
