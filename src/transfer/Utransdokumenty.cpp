@@ -169,19 +169,13 @@ void AppendKeyPart(std::string& key, std::string_view part) {
   for (const char c : TrimView(part)) key.push_back(UpperCaseChar(c));
 }
 
-void AssignDocumentKey(std::string& key, std::string_view type,
-                       std::string_view number) {
-  key.clear();
-  AppendKeyPart(key, type);
-  key.push_back(';');
-  AppendKeyPart(key, number);
-}
-
 }  // namespace
 
 std::string DocumentKey(std::string_view type, std::string_view number) {
   std::string key;
-  AssignDocumentKey(key, type, number);
+  AppendKeyPart(key, type);
+  key.push_back(';');
+  AppendKeyPart(key, number);
   return key;
 }
 
@@ -234,23 +228,14 @@ TTransDocHead::~TTransDocHead() = default;
 
 bool TTransDocHead::IsGrossDocument(std::string_view type,
                                     std::string_view number) const {
-  if (FGrossIndex.empty()) return false;
-  // A document's lines mostly follow one another, so the answer for the
-  // line before serves as long as type and number stay as they were.
-  if (FLast && type == FLast->Type && number == FLast->Number) {
-    return FLast->Gross;
-  }
-  AssignDocumentKey(FKey, type, number);
-  const bool gross = FGrossIndex.contains(std::string_view(FKey));
-  FLast = TLastLookup{std::string(type), std::string(number), gross};
-  return gross;
+  return !FGrossIndex.empty() &&
+         FGrossIndex.contains(std::string_view(DocumentKey(type, number)));
 }
 
 void TTransDocHead::AddGrossDocument(std::string_view type,
                                      std::string_view number) {
   FGrossDocuments.push_back(DocumentKey(type, number));
   FGrossIndex.insert(FGrossDocuments.back());
-  FLast.reset();
 }
 
 void TTransDocHead::TextToDbf(TZendorProRecord& /*textRecord*/,
@@ -346,6 +331,20 @@ void TTransDocHead::AfterDbfOpen(TDBF& table) {
   FFields->Find(table);
 }
 
+std::unique_ptr<TTransManager> TTransDocHead::NewHelper() const {
+  return std::make_unique<TTransDocHead>(Timestamp(), TextName(), TableName());
+}
+
+void TTransDocHead::TakeFromHelper(TTransManager& helper) {
+  auto& heads = static_cast<TTransDocHead&>(helper);
+  for (std::string& key : heads.FGrossDocuments) {
+    FGrossDocuments.push_back(std::move(key));
+    FGrossIndex.insert(FGrossDocuments.back());
+  }
+  heads.FGrossDocuments.clear();
+  heads.FGrossIndex.clear();
+}
+
 // --- Lines -------------------------------------------------------------------
 
 struct TTransDocPos::TFields {
@@ -393,7 +392,7 @@ void TTransDocPos::DbfToText(TZendorProRecord& textRecord,
   if (NewLayout()) {
     // A line whose header is missing, deleted or not gross is priced net.
     number = f.Numer.Text(dbfRecord);
-    const bool gross = FHeads.IsGrossDocument(type, number);
+    const bool gross = IsGrossLine(type, number);
     textRecord.SetStringAt(Column<kDocPosLines>("KODTOW"),
                            f.IdTowar.Text(dbfRecord));
     textRecord.SetStringAt(Column<kDocPosLines>("UWAGI"),
@@ -430,8 +429,22 @@ void TTransDocPos::DefineTextFields(TZendorProFile& textFile) {
   textFile.Definition().LoadDefinitions(DocPosDefinitionLines());
 }
 
-void TTransDocPos::BeforeRun() {}
+void TTransDocPos::BeforeRun() { FLast.reset(); }
 
 void TTransDocPos::AfterDbfOpen(TDBF& table) { FFields->Find(table); }
+
+std::unique_ptr<TTransManager> TTransDocPos::NewHelper() const {
+  return std::make_unique<TTransDocPos>(FHeads, Timestamp(), TextName(),
+                                        TableName());
+}
+
+bool TTransDocPos::IsGrossLine(std::string_view type, std::string_view number) {
+  if (FLast && type == FLast->Type && number == FLast->Number) {
+    return FLast->Gross;
+  }
+  const bool gross = FHeads.IsGrossDocument(type, number);
+  FLast = TLastLookup{std::string(type), std::string(number), gross};
+  return gross;
+}
 
 }  // namespace bridge

@@ -58,22 +58,18 @@ class TTransDocHead final : public TTransManager {
   // Keeps the stored blanks of the document type and number fields, and
   // finds the fields once for the run.
   void AfterDbfOpen(TDBF& table) override;
+  // The headers are converted on two threads; the helper's gross documents
+  // join these block by block.
+  std::unique_ptr<TTransManager> NewHelper() const override;
+  void TakeFromHelper(TTransManager& helper) override;
 
  private:
   struct TFields;
 
   std::unique_ptr<TFields> FFields;
   std::vector<std::string> FGrossDocuments;
-  // The same keys, so that each of a million lines is looked up at once,
-  // by a key built in FKey without a copy.
+  // The same keys, so that each of a million lines is looked up at once.
   std::unordered_set<std::string, TTextHash, std::equal_to<>> FGrossIndex;
-  mutable std::string FKey;
-  struct TLastLookup {
-    std::string Type;
-    std::string Number;
-    bool Gross = false;
-  };
-  mutable std::optional<TLastLookup> FLast;
 };
 
 class TTransDocPos final : public TTransManager {
@@ -95,12 +91,23 @@ class TTransDocPos final : public TTransManager {
   void BeforeRun() override;
   // Finds the fields once for the run; trimming stays on.
   void AfterDbfOpen(TDBF& table) override;
+  // The lines are converted on two threads; both only read the heads.
+  std::unique_ptr<TTransManager> NewHelper() const override;
 
  private:
   struct TFields;
+  bool IsGrossLine(std::string_view type, std::string_view number);
 
   const TTransDocHead& FHeads;
   std::unique_ptr<TFields> FFields;
+  // A document's lines mostly follow one another, so the answer for the
+  // line before serves as long as type and number stay as they were.
+  struct TLastLookup {
+    std::string Type;
+    std::string Number;
+    bool Gross = false;
+  };
+  std::optional<TLastLookup> FLast;
 };
 
 }  // namespace bridge

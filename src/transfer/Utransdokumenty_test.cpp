@@ -428,6 +428,55 @@ TEST_F(TDocumentsTest, NetLinesNeedNoGrossPriceField) {
   EXPECT_EQ(ReceiveBoth(2), PozLine(2));
 }
 
+TEST_F(TDocumentsTest, TwoThreadsWriteWhatOneThreadWrites) {
+  // Gross and net documents of two types, deleted headers and lines, lines
+  // away from their documents and documents that occur twice, so that
+  // either thread's gross documents price the other's lines.
+  std::vector<TRow> heads;
+  std::vector<TRow> lines;
+  for (int i = 0; i < 40; ++i) {
+    heads.push_back(Head(2,
+                         {{"numer", "A/" + std::to_string(i % 31)},
+                          {"TYP_DOK", i % 3 == 0 ? "PA" : "FK"},
+                          {"Brutto", i % 4 == 1 ? "T" : "F"},
+                          {"wart_brut", std::to_string(i) + ".5"}},
+                         i % 9 == 4));
+  }
+  for (int i = 0; i < 90; ++i) {
+    lines.push_back(Line(2,
+                         {{"numer", "a/" + std::to_string(i * 7 % 37)},
+                          {"TYP_DOK", i % 2 == 0 ? "pa" : "FK"},
+                          {"ilosc", std::to_string(i)}},
+                         i % 11 == 5));
+  }
+  WriteHeads(2, heads);
+  WriteLines(2, lines);
+  struct TRun {
+    std::string Heads, Lines;
+    std::vector<std::string> Gross;
+    bool operator==(const TRun&) const = default;
+  };
+  const auto receive = [&](std::size_t blockBytes) {
+    TTransDocHead headTransfer(FNow, "dok.txt", HeadTable(2));
+    TTransDocPos lineTransfer(headTransfer, FNow, "poz.txt", LineTable(2));
+    headTransfer.SetBlockBytes(blockBytes);
+    lineTransfer.SetBlockBytes(blockBytes);
+    headTransfer.Receive();
+    lineTransfer.Receive();
+    TRun run{ReadBytes(ImportPath("dok.txt")), ReadBytes(ImportPath("poz.txt")),
+             headTransfer.GrossDocuments()};
+    EXPECT_TRUE(platform::RemoveFile(ImportPath("dok.txt")));
+    EXPECT_TRUE(platform::RemoveFile(ImportPath("poz.txt")));
+    return run;
+  };
+  const TRun alone = receive(TTransManager::kBlockBytes);
+  EXPECT_EQ(alone.Gross.size(), 9U);
+  // Blocks of one record, of a few, and of a quarter of either table.
+  for (const std::size_t blockBytes : {1U, 700U, 2'000U}) {
+    EXPECT_EQ(receive(blockBytes), alone) << blockBytes;
+  }
+}
+
 // --- The gross document list ------------------------------------------------
 
 TEST(TDocGrossList, KeysAreTrimmedUpperCaseAndKeepDuplicates) {

@@ -1,5 +1,10 @@
 #include "transfer/Utransmanager.h"
 
+#include <algorithm>
+#include <array>
+#include <future>
+#include <system_error>
+
 #include "core/Uglobal.h"
 #include "core/Umessages.h"
 #include "core/Uprogramparams.h"
@@ -13,6 +18,42 @@ constexpr char kDelimiter = platform::kPathDelimiter;
 
 [[noreturn]] void Raise(std::string_view message, std::string_view path) {
   throw EBridgeError(std::string(message) + std::string(path));
+}
+
+// Whether two opened tables hold their records alike.
+bool SameLayout(const TDBF& one, const TDBF& other) {
+  const auto sameField = [](const TDBFFieldDef* a, const TDBFFieldDef* b) {
+    return a->Name() == b->Name() && a->FieldType() == b->FieldType() &&
+           a->Length() == b->Length() && a->Decimals() == b->Decimals() &&
+           a->Offset() == b->Offset();
+  };
+  if (one.RecordCount() != other.RecordCount() ||
+      one.HeaderLength() != other.HeaderLength() ||
+      one.RecordLength() != other.RecordLength() ||
+      one.Fields().Count() != other.Fields().Count()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < one.Fields().Count(); ++i) {
+    if (!sameField(one.Fields().Item(i), other.Fields().Item(i))) return false;
+  }
+  return true;
+}
+
+void AddCounts(TTransferCounts& to, const TTransferCounts& from) {
+  to.Read += from.Read;
+  to.Written += from.Written;
+  to.Skipped += from.Skipped;
+}
+
+// Runs the task on a thread of its own, or, when no thread can be started,
+// when its result is asked for.
+template <typename TTask>
+std::future<void> RunAside(const TTask& task) {
+  try {
+    return std::async(std::launch::async, task);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, task);
+  }
 }
 
 }  // namespace
@@ -84,8 +125,28 @@ void TTransManager::Receive(TTextOutcome outcome) {
   if (!FTextFile->OpenWrite(FTextPath, BackupsInForce())) {
     Raise(kWriteFailed.view(), FTextPath);
   }
-  FTable->First();
-  while (!FTable->Eof()) {
+  if (const auto helper = StartHelper()) {
+    ReceiveInParallel(*helper);
+  } else {
+    ConvertRecords(0, FTable->RecordCount(),
+                   [this](const TZendorProRecord& textRecord) {
+                     FTextFile->Append(textRecord);
+                   });
+  }
+  static_cast<void>(FTable->Close());
+  if (outcome == TTextOutcome::kPublish) {
+    FTextFile->Save();
+  } else {
+    FPreparedTextPath = FTextFile->Prepare();
+  }
+}
+
+template <typename TTake>
+void TTransManager::ConvertRecords(std::int32_t first, std::int32_t end,
+                                   TTake take) {
+  if (first >= end) return;
+  FTable->MoveTo(first);
+  for (std::int32_t index = first; index < end; ++index) {
     TDBFRecord* tableRecord = FTable->ReadRecord();
     // The header counted this record: a table that ends before it was cut
     // short while it was being read.
@@ -97,17 +158,95 @@ void TTransManager::Receive(TTextOutcome outcome) {
       BeforeDbfToText(*tableRecord);
       TZendorProRecord& textRecord = FTextFile->NewRecord();
       DbfToText(textRecord, *tableRecord);
-      FTextFile->Append(textRecord);
+      take(textRecord);
       ++FCounts.Written;
     }
     FTable->Next();
   }
-  static_cast<void>(FTable->Close());
-  if (outcome == TTextOutcome::kPublish) {
-    FTextFile->Save();
-  } else {
-    FPreparedTextPath = FTextFile->Prepare();
+}
+
+std::unique_ptr<TTransManager> TTransManager::StartHelper() const {
+  const auto blockBytes = static_cast<std::uint64_t>(FBlockBytes);
+  const std::uint64_t recordBytes =
+      static_cast<std::uint64_t>(FTable->RecordCount()) *
+      static_cast<std::uint64_t>(FTable->RecordLength());
+  if (recordBytes < blockBytes * kParallelBlocks) return nullptr;
+  auto helper = NewHelper();
+  if (!helper) return nullptr;
+  helper->FTextPath = FTextPath;
+  helper->FTablePath = FTablePath;
+  helper->FNewLayout = FNewLayout;
+  helper->BeforeRun();
+  helper->FTextFile = std::make_unique<TZendorProFile>(FTimestamp);
+  helper->DefineTextFields(*helper->FTextFile);
+  helper->FTable = std::make_unique<TDBF>(FTable->DecimalSeparator());
+  // The helper reads the table through a handle of its own. Whatever keeps
+  // it from reading the same records, this run reads them all itself.
+  try {
+    if (!helper->FTable->Open(FTablePath)) return nullptr;
+  } catch (const EBridgeError&) {
+    return nullptr;
   }
+  if (!SameLayout(*FTable, *helper->FTable)) return nullptr;
+  helper->AfterDbfOpen(*helper->FTable);
+  return helper;
+}
+
+// Block b holds the records from b * size on. The even blocks are converted
+// here, the odd ones by the helper, which works on the next one while this
+// run writes the lines of the last two. An error in a block is raised when
+// the blocks before it are done, as a run on one thread would raise it.
+void TTransManager::ReceiveInParallel(TTransManager& helper) {
+  const std::int32_t count = FTable->RecordCount();
+  const std::int32_t size = static_cast<std::int32_t>(std::clamp<std::size_t>(
+      FBlockBytes / static_cast<std::size_t>(FTable->RecordLength()), 1,
+      static_cast<std::size_t>(count)));
+  const auto blockStart = [&](std::int64_t block) {
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>(block * size, count));
+  };
+  std::string mine;
+  std::array<std::string, 2> theirs;
+  const auto convertTheirs = [&](std::int64_t block) {
+    return [&helper, &theirs, block, start = blockStart(block),
+            end = blockStart(block + 1)] {
+      std::string& lines = theirs[static_cast<std::size_t>(block / 2 % 2)];
+      lines.clear();
+      helper.ConvertRecords(start, end,
+                            [&lines](const TZendorProRecord& textRecord) {
+                              TZendorProFile::AppendLine(textRecord, lines);
+                            });
+    };
+  };
+  const auto takeMine = [&mine](const TZendorProRecord& textRecord) {
+    TZendorProFile::AppendLine(textRecord, mine);
+  };
+  try {
+    // Destroyed on the way out, the future waits for the helper's block.
+    std::future<void> next;
+    if (blockStart(1) < count) next = RunAside(convertTheirs(1));
+    for (std::int64_t block = 0; blockStart(block) < count; block += 2) {
+      mine.clear();
+      ConvertRecords(blockStart(block), blockStart(block + 1), takeMine);
+      const bool theirsDone = next.valid();
+      if (theirsDone) {
+        next.get();
+        TakeFromHelper(helper);
+      }
+      if (blockStart(block + 3) < count) {
+        next = RunAside(convertTheirs(block + 3));
+      }
+      FTextFile->AppendLines(mine);
+      if (theirsDone) {
+        FTextFile->AppendLines(theirs[static_cast<std::size_t>(block / 2 % 2)]);
+      }
+    }
+  } catch (...) {
+    AddCounts(FCounts, helper.FCounts);
+    throw;
+  }
+  AddCounts(FCounts, helper.FCounts);
+  static_cast<void>(helper.FTable->Close());
 }
 
 std::string TTransManager::DownloadTablePath() const {
@@ -167,5 +306,9 @@ void TTransManager::BeforeTextToDbf(TZendorProRecord& /*textRecord*/) {}
 void TTransManager::BeforeDbfToText(TDBFRecord& /*dbfRecord*/) {}
 void TTransManager::BeforeRun() {}
 void TTransManager::AfterDbfOpen(TDBF& /*table*/) {}
+std::unique_ptr<TTransManager> TTransManager::NewHelper() const {
+  return nullptr;
+}
+void TTransManager::TakeFromHelper(TTransManager& /*helper*/) {}
 
 }  // namespace bridge

@@ -5,6 +5,8 @@
 // definitions, its record conversion and optional filters and hooks.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -65,6 +67,15 @@ class TTransManager {
   // What the last run did, as far as it got.
   const TTransferCounts& Counts() const { return FCounts; }
 
+  // How a receive spreads a large table over two threads when the transfer
+  // has a helper: a table whose records fill at least kParallelBlocks blocks
+  // of blockBytes bytes (kBlockBytes unless set) is converted block by
+  // block, in turn here and by the helper, each block into lines of its own
+  // that are written in the order of the records.
+  static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+  static constexpr std::size_t kParallelBlocks = 4;
+  void SetBlockBytes(std::size_t blockBytes) { FBlockBytes = blockBytes; }
+
  protected:
   // Fills the new table record from the text record.
   virtual void TextToDbf(TZendorProRecord& textRecord,
@@ -82,6 +93,14 @@ class TTransManager {
   virtual void BeforeDbfToText(TDBFRecord& dbfRecord);
   virtual void BeforeRun();
   virtual void AfterDbfOpen(TDBF& table);
+  // A new transfer of the same kind, to convert part of a receive's records
+  // on a second thread, or nullptr (the default) to convert them all here.
+  // The two must share nothing that DbfToText or the hooks change.
+  virtual std::unique_ptr<TTransManager> NewHelper() const;
+  // Called once the helper has converted a block and before it starts the
+  // next, after the blocks before it: moves over what the helper's hooks
+  // gathered, in the order of the records.
+  virtual void TakeFromHelper(TTransManager& helper);
 
   TZendorProFile* TextFile() const { return FTextFile.get(); }
   TDBF* Table() const { return FTable.get(); }
@@ -91,6 +110,15 @@ class TTransManager {
   bool NewLayout() const { return FNewLayout; }
 
  private:
+  // Converts the records from first up to end, each live one into a line
+  // given to take.
+  template <typename TTake>
+  void ConvertRecords(std::int32_t first, std::int32_t end, TTake take);
+  // A helper ready to convert records of the same table, or nullptr when
+  // there is none or it cannot read the table as this run does.
+  std::unique_ptr<TTransManager> StartHelper() const;
+  void ReceiveInParallel(TTransManager& helper);
+
   std::unique_ptr<TZendorProFile> FTextFile;
   std::unique_ptr<TDBF> FTable;
   std::string FTextName;
@@ -101,6 +129,7 @@ class TTransManager {
   TDateTime FTimestamp;
   TTransferCounts FCounts;
   bool FNewLayout = false;
+  std::size_t FBlockBytes = kBlockBytes;
 };
 
 }  // namespace bridge

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "platform/Cp1250.h"
 #include "platform/EBridgeError.h"
+#include "platform/System.h"
 #include "testing/FaultPlan.h"
 #include "transfer/TransferTestSupport.h"
 
@@ -22,11 +24,17 @@ using testing::TTransferTest;
 using testing::WriteBytes;
 
 // A transfer of one code and one quantity per record, in both directions.
-// Codes "SKIP" are left out and the code "FAIL" makes the conversion fail.
+// Codes "SKIP" are left out, the code "FAIL" makes the conversion to the
+// table fail and codes that begin with it the conversion to the text file.
+// With Helped set, receives of large tables have a helper; the codes that
+// reach BeforeDbfToText are gathered, the helper's moved over to this one.
 class TFakeTransfer final : public TTransManager {
  public:
   using TTransManager::TTransManager;
   std::vector<std::string> Calls;
+  bool Helped = false;
+  mutable int HelpersMade = 0;
+  std::vector<std::string> Gathered;
 
  protected:
   void TextToDbf(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override {
@@ -36,7 +44,9 @@ class TFakeTransfer final : public TTransManager {
     dbfRecord.SetInteger("ILOSC", textRecord.GetInteger("ILOSC"));
   }
   void DbfToText(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override {
-    textRecord.SetString("KOD", dbfRecord.GetString("KOD"));
+    const std::string code = dbfRecord.GetString("KOD");
+    if (code.starts_with("FAIL")) throw std::runtime_error(code);
+    textRecord.SetString("KOD", code);
     textRecord.SetInteger("ILOSC", dbfRecord.GetInteger("ILOSC"));
   }
   void DefineDbfFields(TDBF& table) override {
@@ -59,6 +69,37 @@ class TFakeTransfer final : public TTransManager {
   void AfterDbfOpen(TDBF& /*table*/) override {
     Calls.push_back("AfterDbfOpen");
   }
+  void BeforeDbfToText(TDBFRecord& dbfRecord) override {
+    Gathered.push_back(dbfRecord.GetString("KOD"));
+  }
+  std::unique_ptr<TTransManager> NewHelper() const override {
+    if (!Helped) return nullptr;
+    ++HelpersMade;
+    return std::make_unique<TFakeTransfer>(Timestamp(), TextName(),
+                                           TableName());
+  }
+  void TakeFromHelper(TTransManager& helper) override {
+    auto& gathered = static_cast<TFakeTransfer&>(helper).Gathered;
+    Gathered.insert(Gathered.end(), gathered.begin(), gathered.end());
+    gathered.clear();
+  }
+};
+
+// A record of the fake transfer's upload table: the deletion flag, KOD and
+// ILOSC.
+constexpr std::size_t kRecordBytes = 1 + 10 + 5;
+
+// Fails every read made on a thread other than the one that installed it.
+class TReadsFailAside final : public platform::TFileFaults {
+ public:
+  bool Allow(platform::TFileOp op, std::string_view /*path*/,
+             std::string_view /*second*/) override {
+    return op != platform::TFileOp::kRead ||
+           std::this_thread::get_id() == FHere;
+  }
+
+ private:
+  std::thread::id FHere = std::this_thread::get_id();
 };
 
 class TransferRuns : public TTransferTest {
@@ -95,7 +136,15 @@ class TransferRuns : public TTransferTest {
       record.SetInteger("ILOSC", 1);
       EXPECT_TRUE(table.AppendRecord(record));
     }
+    const std::size_t headerBytes =
+        static_cast<std::size_t>(table.HeaderLength());
     ASSERT_TRUE(table.Close());
+    std::string bytes = ReadBytes(UploadPath("out.dbf"));
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+      if (codes[i].starts_with("*"))
+        bytes[headerBytes + i * kRecordBytes] = '*';
+    }
+    WriteBytes(UploadPath("out.dbf"), bytes);
   }
   std::unique_ptr<TFakeTransfer> FTransfer;
 };
@@ -182,6 +231,97 @@ TEST_F(TransferRuns, ReceiveCanLeaveItsTextFilePreparedForTheJob) {
   EXPECT_THAT(ListNames(ImportDir()),
               ElementsAre(platform::ExtractFileName(prepared)));
   EXPECT_EQ(ReadBytes(prepared), "A\t1\r\n");
+}
+
+TEST_F(TransferRuns, ReceiveOnTwoThreadsWritesWhatOneThreadWrites) {
+  struct TRun {
+    std::string Text;
+    std::int64_t Read, Written, Skipped;
+    std::vector<std::string> Gathered;
+    bool operator==(const TRun&) const = default;
+  };
+  const auto receive = [&](std::size_t recordsPerBlock, bool helped) {
+    Transfer().Helped = helped;
+    Transfer().SetBlockBytes(kRecordBytes * recordsPerBlock);
+    Transfer().Receive();
+    const TTransferCounts& counts = Transfer().Counts();
+    TRun run{ReadBytes(ImportPath("in.txt")), counts.Read, counts.Written,
+             counts.Skipped, Transfer().Gathered};
+    EXPECT_EQ(
+        Transfer().HelpersMade,
+        helped && counts.Read >= static_cast<std::int64_t>(4 * recordsPerBlock)
+            ? 1
+            : 0);
+    Release();
+    EXPECT_TRUE(platform::RemoveFile(ImportPath("in.txt")));
+    return run;
+  };
+  // From one block to several in turn on either thread, the last one short
+  // or whole, with deleted and skipped records anywhere.
+  for (const int count : {1, 3, 4, 7, 8, 9, 23}) {
+    std::vector<std::string> codes;
+    for (int i = 0; i < count; ++i) {
+      codes.push_back(i % 5 == 3   ? "SKIP"
+                      : i % 7 == 2 ? "*D" + std::to_string(i)
+                                   : "C" + std::to_string(i));
+    }
+    WriteUpload(codes);
+    for (const std::size_t perBlock : {1U, 2U, 3U, 4U}) {
+      EXPECT_EQ(receive(perBlock, true), receive(perBlock, false))
+          << count << " records, " << perBlock << " a block";
+    }
+  }
+}
+
+TEST_F(TransferRuns, ReceiveOnTwoThreadsRaisesTheErrorOfTheFirstRecord) {
+  // One record a block: the even ones are converted on the job's thread,
+  // the odd ones on the helper's; whichever fails first in the table's
+  // order is reported, and no text file is left.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"A", "FAIL1", "FAIL2", "B", "C", "D"}, "FAIL1"},
+      {{"FAIL0", "FAIL1", "A", "B", "C", "D"}, "FAIL0"},
+      {{"A", "B", "C", "D", "E", "FAIL5"}, "FAIL5"},
+      {{"A", "B", "C", "D", "FAIL4", "E", "F"}, "FAIL4"}};
+  for (const auto& [codes, error] : cases) {
+    WriteUpload(codes);
+    Transfer().Helped = true;
+    Transfer().SetBlockBytes(kRecordBytes);
+    EXPECT_THAT(
+        [&] { Transfer().Receive(); },
+        ::testing::ThrowsMessage<std::runtime_error>(::testing::StrEq(error)));
+    EXPECT_EQ(Transfer().HelpersMade, 1);
+    Release();
+    EXPECT_THAT(ListNames(ImportDir()), IsEmpty()) << error;
+  }
+}
+
+TEST_F(TransferRuns, ReceiveOnTwoThreadsReportsTheHelpersReadFailure) {
+  // Large enough for the helper to read from the file, not from what the
+  // table read with its header.
+  WriteUpload(std::vector<std::string>(200'000, "A"));
+  Transfer().Helped = true;
+  Transfer().SetBlockBytes(std::size_t{64} << 10);
+  platform::System().Faults = std::make_unique<TReadsFailAside>();
+  EXPECT_THAT([&] { Transfer().Receive(); },
+              ::testing::ThrowsMessage<EBridgeError>(::testing::StrEq(
+                  Cp1250(u8"Nie udało się odczytać pliku ").str() +
+                  UploadPath("out.dbf"))));
+  platform::System().Faults.reset();
+  Release();
+  EXPECT_THAT(ListNames(ImportDir()), IsEmpty());
+}
+
+TEST_F(TransferRuns, ReceiveConvertsAloneWhenTheHelperCannotOpenTheTable) {
+  WriteUpload({"A", "B", "C", "D", "E"});
+  Transfer().Helped = true;
+  Transfer().SetBlockBytes(kRecordBytes);
+  testing::TScopedFaults faults;
+  faults->Fail(platform::TFileOp::kOpen, "/out.dbf", /*nth=*/2, /*times=*/1);
+  Transfer().Receive();
+  EXPECT_EQ(Transfer().HelpersMade, 1);
+  Release();
+  EXPECT_EQ(ReadBytes(ImportPath("in.txt")),
+            "A\t1\r\nB\t1\r\nC\t1\r\nD\t1\r\nE\t1\r\n");
 }
 
 TEST_F(TransferRuns, PendingImportsCountOnlyWhenNotEmpty) {
