@@ -40,8 +40,9 @@ class TTransDocHead final : public TTransManager {
   // amounts. Type and number are compared trimmed and in any case.
   bool IsGrossDocument(std::string_view type, std::string_view number) const;
   void AddGrossDocument(std::string_view type, std::string_view number);
-  // The keys recorded, in the order of the headers; a document that occurs
-  // twice is there twice.
+  // The keys recorded, in the order of the headers, those of the headers
+  // that a helper converted after the others; a document that occurs twice
+  // is there twice.
   const std::vector<std::string>& GrossDocuments() const {
     return FGrossDocuments;
   }
@@ -59,7 +60,7 @@ class TTransDocHead final : public TTransManager {
   // finds the fields once for the run.
   void AfterDbfOpen(TDBF& table) override;
   // The headers are converted on two threads; the helper's gross documents
-  // join these block by block.
+  // join these at the end.
   std::unique_ptr<TTransManager> NewHelper() const override;
   void TakeFromHelper(TTransManager& helper) override;
 

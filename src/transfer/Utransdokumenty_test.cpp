@@ -465,6 +465,7 @@ TEST_F(TDocumentsTest, TwoThreadsWriteWhatOneThreadWrites) {
     lineTransfer.Receive();
     TRun run{ReadBytes(ImportPath("dok.txt")), ReadBytes(ImportPath("poz.txt")),
              headTransfer.GrossDocuments()};
+    std::sort(run.Gross.begin(), run.Gross.end());
     EXPECT_TRUE(platform::RemoveFile(ImportPath("dok.txt")));
     EXPECT_TRUE(platform::RemoveFile(ImportPath("poz.txt")));
     return run;

@@ -1,15 +1,13 @@
 #include "transfer/Utransmanager.h"
 
 #include <algorithm>
-#include <array>
-#include <future>
-#include <system_error>
 
 #include "core/Uglobal.h"
 #include "core/Umessages.h"
 #include "core/Uprogramparams.h"
 #include "platform/EBridgeError.h"
 #include "platform/Files.h"
+#include "transfer/BlocksInOrder.h"
 
 namespace bridge {
 namespace {
@@ -43,17 +41,6 @@ void AddCounts(TTransferCounts& to, const TTransferCounts& from) {
   to.Read += from.Read;
   to.Written += from.Written;
   to.Skipped += from.Skipped;
-}
-
-// Runs the task on a thread of its own, or, when no thread can be started,
-// when its result is asked for.
-template <typename TTask>
-std::future<void> RunAside(const TTask& task) {
-  try {
-    return std::async(std::launch::async, task);
-  } catch (const std::system_error&) {
-    return std::async(std::launch::deferred, task);
-  }
 }
 
 }  // namespace
@@ -192,60 +179,34 @@ std::unique_ptr<TTransManager> TTransManager::StartHelper() const {
   return helper;
 }
 
-// Block b holds the records from b * size on. The even blocks are converted
-// here, the odd ones by the helper, which works on the next one while this
-// run writes the lines of the last two. An error in a block is raised when
-// the blocks before it are done, as a run on one thread would raise it.
+// Block b holds the records from b * size on; the job's thread converts
+// its blocks with this transfer, the helper's thread with the helper.
 void TTransManager::ReceiveInParallel(TTransManager& helper) {
   const std::int32_t count = FTable->RecordCount();
-  const std::int32_t size = static_cast<std::int32_t>(std::clamp<std::size_t>(
+  const std::int64_t size = static_cast<std::int64_t>(std::clamp<std::size_t>(
       FBlockBytes / static_cast<std::size_t>(FTable->RecordLength()), 1,
       static_cast<std::size_t>(count)));
-  const auto blockStart = [&](std::int64_t block) {
+  const auto start = [&](std::int64_t block) {
     return static_cast<std::int32_t>(
         std::min<std::int64_t>(block * size, count));
   };
-  std::string mine;
-  std::array<std::string, 2> theirs;
-  const auto convertTheirs = [&](std::int64_t block) {
-    return [&helper, &theirs, block, start = blockStart(block),
-            end = blockStart(block + 1)] {
-      std::string& lines = theirs[static_cast<std::size_t>(block / 2 % 2)];
-      lines.clear();
-      helper.ConvertRecords(start, end,
-                            [&lines](const TZendorProRecord& textRecord) {
-                              TZendorProFile::AppendLine(textRecord, lines);
-                            });
-    };
-  };
-  const auto takeMine = [&mine](const TZendorProRecord& textRecord) {
-    TZendorProFile::AppendLine(textRecord, mine);
-  };
   try {
-    // Destroyed on the way out, the future waits for the helper's block.
-    std::future<void> next;
-    if (blockStart(1) < count) next = RunAside(convertTheirs(1));
-    for (std::int64_t block = 0; blockStart(block) < count; block += 2) {
-      mine.clear();
-      ConvertRecords(blockStart(block), blockStart(block + 1), takeMine);
-      const bool theirsDone = next.valid();
-      if (theirsDone) {
-        next.get();
-        TakeFromHelper(helper);
-      }
-      if (blockStart(block + 3) < count) {
-        next = RunAside(convertTheirs(block + 3));
-      }
-      FTextFile->AppendLines(mine);
-      if (theirsDone) {
-        FTextFile->AppendLines(theirs[static_cast<std::size_t>(block / 2 % 2)]);
-      }
-    }
+    ConvertBlocksInOrder(
+        (count + size - 1) / size,
+        [&](int worker, std::int64_t block, std::string& lines) {
+          (worker == 0 ? *this : helper)
+              .ConvertRecords(start(block), start(block + 1),
+                              [&lines](const TZendorProRecord& textRecord) {
+                                TZendorProFile::AppendLine(textRecord, lines);
+                              });
+        },
+        [this](std::string_view lines) { FTextFile->AppendLines(lines); });
   } catch (...) {
     AddCounts(FCounts, helper.FCounts);
     throw;
   }
   AddCounts(FCounts, helper.FCounts);
+  TakeFromHelper(helper);
   static_cast<void>(helper.FTable->Close());
 }
 

@@ -70,8 +70,8 @@ class TTransManager {
   // How a receive spreads a large table over two threads when the transfer
   // has a helper: a table whose records fill at least kParallelBlocks blocks
   // of blockBytes bytes (kBlockBytes unless set) is converted block by
-  // block, in turn here and by the helper, each block into lines of its own
-  // that are written in the order of the records.
+  // block, here and by the helper, whichever is free, each block into lines
+  // of its own that are written in the order of the records.
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
   static constexpr std::size_t kParallelBlocks = 4;
   void SetBlockBytes(std::size_t blockBytes) { FBlockBytes = blockBytes; }
@@ -97,9 +97,8 @@ class TTransManager {
   // on a second thread, or nullptr (the default) to convert them all here.
   // The two must share nothing that DbfToText or the hooks change.
   virtual std::unique_ptr<TTransManager> NewHelper() const;
-  // Called once the helper has converted a block and before it starts the
-  // next, after the blocks before it: moves over what the helper's hooks
-  // gathered, in the order of the records.
+  // Called once the helper has converted its last block: moves over what
+  // its hooks gathered.
   virtual void TakeFromHelper(TTransManager& helper);
 
   TZendorProFile* TextFile() const { return FTextFile.get(); }
