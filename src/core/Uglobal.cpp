@@ -237,15 +237,31 @@ std::string HostToDeviceDocType(std::string_view text) {
 }
 
 std::string DeviceToHostDocType(std::string_view text) {
-  // Runs for every document line: one string, upper-cased where it lies.
+  // Runs for every document line: one string, upper-cased where it lies,
+  // and the types that the host names otherwise, all of two letters, told
+  // apart by their letters as one number.
   std::string type(TrimView(text));
   for (char& c : type) c = UpperCaseChar(c);
-  if (type == "FK") return "FA";
-  if (type == "NO" || type == "NU") return "NOP";
-  if (type == "PA") return "PAR";
-  if (type == "DD") return "WZ";
-  if (type == "ZW") return "ZWWZ";
-  return type;
+  if (type.size() != 2) return type;
+  constexpr auto letters = [](std::string_view two) {
+    return static_cast<unsigned>(static_cast<unsigned char>(two[0])) << 8 |
+           static_cast<unsigned char>(two[1]);
+  };
+  switch (letters(type)) {
+    case letters("FK"):
+      return "FA";
+    case letters("NO"):
+    case letters("NU"):
+      return "NOP";
+    case letters("PA"):
+      return "PAR";
+    case letters("DD"):
+      return "WZ";
+    case letters("ZW"):
+      return "ZWWZ";
+    default:
+      return type;
+  }
 }
 
 std::string ComposeAddress(std::string_view street, std::string_view town,

@@ -197,6 +197,8 @@ TEST(TextHelpers, MapDocumentTypesBothWays) {
   EXPECT_EQ(DeviceToHostDocType("DD"), "WZ");
   EXPECT_EQ(DeviceToHostDocType("ZW"), "ZWWZ");
   EXPECT_EQ(DeviceToHostDocType(" za "), "ZA");
+  EXPECT_EQ(DeviceToHostDocType("KF"), "KF");
+  EXPECT_EQ(DeviceToHostDocType("fka"), "FKA");
 }
 
 TEST(TextHelpers, ComposeAddressesAndJoinWithBlanks) {
