@@ -621,8 +621,13 @@ void TZendorProFile::AppendLine(const TZendorProRecord& record,
 
 void TZendorProFile::AppendLines(std::string_view lines) {
   PrepareAppend();
-  FWriteBuffer += lines;
-  if (FWriteBuffer.size() >= FChunkSize) FlushWriteBuffer();
+  if (FWriteBuffer.size() + lines.size() < FChunkSize) {
+    FWriteBuffer += lines;
+    return;
+  }
+  // Lines that fill a chunk go out as they are, without a copy.
+  if (!FWriteBuffer.empty()) FlushWriteBuffer();
+  if (!FWriter->Write(lines)) Raise(kWriteFailed.view(), FFileName);
 }
 
 void TZendorProFile::Save() {

@@ -384,6 +384,30 @@ TEST_F(WrittenFile, EndsEveryLineWithCrLf) {
   EXPECT_THAT(ListNames(FDir.Str()), ElementsAre("dok.txt"));
 }
 
+TEST_F(WrittenFile, TakesLinesMadeElsewhereInTheirPlace) {
+  // Lines shorter and longer than a chunk, after and before records.
+  TZendorProFile maker(JobTime());
+  maker.Definition().LoadDefinitions(kThreeFields);
+  std::string lines;
+  for (const char* value : {"m1", "m2", "m3"}) {
+    TZendorProRecord& record = maker.NewRecord();
+    record.SetString("C", value);
+    TZendorProFile::AppendLine(record, lines);
+  }
+  TZendorProFile file(JobTime(), 8);
+  file.Definition().LoadDefinitions(kThreeFields);
+  ASSERT_TRUE(file.OpenWrite(FPath, TBackups::kOn));
+  AppendRecords(file, 1, 1);
+  file.AppendLines("\t\t\r\n");
+  file.AppendLines(lines);
+  AppendRecords(file, 2, 1);
+  file.AppendLines(lines);
+  file.Save();
+  EXPECT_TRUE(SameBytes(ReadBytes(FPath),
+                        "r1\t1\t\r\n\t\t\r\n\t\tm1\r\n\t\tm2\r\n\t\tm3\r\n"
+                        "r2\t2\t\r\n\t\tm1\r\n\t\tm2\r\n\t\tm3\r\n"));
+}
+
 TEST_F(WrittenFile, KeepsTheOldLinesInFrontAfterABackup) {
   const std::string old = "o1\t1\t\no2\r\0o3"s;
   WriteBytes(FPath, old);
