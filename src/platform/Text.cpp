@@ -257,21 +257,19 @@ std::size_t FormatFixedInto(double value, int decimals, char decimalSeparator,
   decimals = std::clamp(decimals, 0, kMaxFixedDecimals);
   if (!std::isfinite(value)) value = 0;
   if (const auto scaled = QuickScaled(value, decimals)) {
-    // Digits of the scaled whole number, the last `decimals` after the
-    // separator, at least one before it.
-    std::array<char, 24> digits;
-    std::size_t count = 0;
-    for (std::uint64_t n = *scaled;
-         n > 0 || count <= static_cast<std::size_t>(decimals); n /= 10) {
-      digits[count++] = static_cast<char>('0' + n % 10);
-    }
+    // The whole units, then the last `decimals` digits of the scaled number
+    // after the separator.
+    const auto unit = static_cast<std::uint64_t>(kPowersOf10[decimals]);
     char* p = out.data();
     if (value < 0 && *scaled != 0) *p++ = '-';
-    for (std::size_t i = count; i-- > 0;) {
-      *p++ = digits[i];
-      if (i == static_cast<std::size_t>(decimals) && decimals > 0) {
-        *p++ = decimalSeparator;
+    p = std::to_chars(p, out.data() + out.size(), *scaled / unit).ptr;
+    if (decimals > 0) {
+      *p++ = decimalSeparator;
+      std::uint64_t fraction = *scaled % unit;
+      for (int i = decimals; i-- > 0; fraction /= 10) {
+        p[i] = static_cast<char>('0' + fraction % 10);
       }
+      p += decimals;
     }
     return static_cast<std::size_t>(p - out.data());
   }
