@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -248,7 +249,11 @@ void TZendorProRecord::EnsureSlots(std::size_t count) {
 char* TZendorProRecord::StoreAt(std::int32_t index, std::string_view text) {
   const auto slot = static_cast<std::size_t>(index);
   EnsureSlots(slot + 1);
-  for (; FCount <= slot; ++FCount) FSlots[FCount] = TSlot{};
+  if (FCount <= slot) {
+    TSlot* slots = FSlots.data();
+    for (std::size_t k = FCount; k < slot; ++k) slots[k] = TSlot{};
+    FCount = slot + 1;
+  }
   const std::size_t begin = FLine.size();
   FLine.append(text);
   FSlots[slot] = TSlot{begin, text.size()};
