@@ -160,7 +160,6 @@ std::unique_ptr<TTransManager> TTransManager::StartHelper() const {
   if (recordBytes < blockBytes * kParallelBlocks) return nullptr;
   auto helper = NewHelper();
   if (!helper) return nullptr;
-  helper->FTextPath = FTextPath;
   helper->FTablePath = FTablePath;
   helper->FNewLayout = FNewLayout;
   helper->BeforeRun();
