@@ -1,6 +1,7 @@
 #include "transfer/Utransmanager.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "core/Uglobal.h"
 #include "core/Umessages.h"
@@ -115,7 +116,7 @@ void TTransManager::Receive(TTextOutcome outcome) {
   if (const auto helper = StartHelper()) {
     ReceiveInParallel(*helper);
   } else {
-    ConvertRecords(0, FTable->RecordCount(),
+    ConvertRecords(0, FTable->RecordCount(), FCounts,
                    [this](const TZendorProRecord& textRecord) {
                      FTextFile->Append(textRecord);
                    });
@@ -130,7 +131,7 @@ void TTransManager::Receive(TTextOutcome outcome) {
 
 template <typename TTake>
 void TTransManager::ConvertRecords(std::int32_t first, std::int32_t end,
-                                   TTake take) {
+                                   TTransferCounts& counts, TTake take) {
   if (first >= end) return;
   FTable->MoveTo(first);
   for (std::int32_t index = first; index < end; ++index) {
@@ -138,15 +139,15 @@ void TTransManager::ConvertRecords(std::int32_t first, std::int32_t end,
     // The header counted this record: a table that ends before it was cut
     // short while it was being read.
     if (tableRecord == nullptr) Raise(kIncomplete.view(), FTablePath);
-    ++FCounts.Read;
+    ++counts.Read;
     if (tableRecord->IsDeleted() || SkipDbfRecord(*tableRecord)) {
-      ++FCounts.Skipped;
+      ++counts.Skipped;
     } else {
       BeforeDbfToText(*tableRecord);
       TZendorProRecord& textRecord = FTextFile->NewRecord();
       DbfToText(textRecord, *tableRecord);
       take(textRecord);
-      ++FCounts.Written;
+      ++counts.Written;
     }
     FTable->Next();
   }
@@ -179,7 +180,10 @@ std::unique_ptr<TTransManager> TTransManager::StartHelper() const {
 }
 
 // Block b holds the records from b * size on; the job's thread converts
-// its blocks with this transfer, the helper's thread with the helper.
+// its blocks with this transfer, the helper's thread with the helper. Each
+// block counts its records apart, and the counts join the run's as the
+// block is written, so that a run that fails counts as far as it got, as
+// on one thread.
 void TTransManager::ReceiveInParallel(TTransManager& helper) {
   const std::int32_t count = FTable->RecordCount();
   const std::int64_t size = static_cast<std::int64_t>(std::clamp<std::size_t>(
@@ -189,22 +193,29 @@ void TTransManager::ReceiveInParallel(TTransManager& helper) {
     return static_cast<std::int32_t>(
         std::min<std::int64_t>(block * size, count));
   };
+  std::vector<TTransferCounts> counts(
+      static_cast<std::size_t>((count + size - 1) / size));
+  std::size_t written = 0;
   try {
     ConvertBlocksInOrder(
-        (count + size - 1) / size,
+        static_cast<std::int64_t>(counts.size()),
         [&](int worker, std::int64_t block, std::string& lines) {
           (worker == 0 ? *this : helper)
               .ConvertRecords(start(block), start(block + 1),
+                              counts[static_cast<std::size_t>(block)],
                               [&lines](const TZendorProRecord& textRecord) {
                                 TZendorProFile::AppendLine(textRecord, lines);
                               });
         },
-        [this](std::string_view lines) { FTextFile->AppendLines(lines); });
+        [&](std::string_view lines) {
+          FTextFile->AppendLines(lines);
+          AddCounts(FCounts, counts[written++]);
+        });
   } catch (...) {
-    AddCounts(FCounts, helper.FCounts);
+    // The block that failed to be converted or written.
+    if (written < counts.size()) AddCounts(FCounts, counts[written]);
     throw;
   }
-  AddCounts(FCounts, helper.FCounts);
   TakeFromHelper(helper);
   static_cast<void>(helper.FTable->Close());
 }

@@ -110,9 +110,10 @@ class TTransManager {
 
  private:
   // Converts the records from first up to end, each live one into a line
-  // given to take.
+  // given to take, and counts them into counts.
   template <typename TTake>
-  void ConvertRecords(std::int32_t first, std::int32_t end, TTake take);
+  void ConvertRecords(std::int32_t first, std::int32_t end,
+                      TTransferCounts& counts, TTake take);
   // A helper ready to convert records of the same table, or nullptr when
   // there is none or it cannot read the table as this run does.
   std::unique_ptr<TTransManager> StartHelper() const;

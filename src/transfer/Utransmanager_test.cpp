@@ -276,24 +276,32 @@ TEST_F(TransferRuns, ReceiveOnTwoThreadsWritesWhatOneThreadWrites) {
 }
 
 TEST_F(TransferRuns, ReceiveOnTwoThreadsRaisesTheErrorOfTheFirstRecord) {
-  // One record a block: the even ones are converted on the job's thread,
-  // the odd ones on the helper's; whichever fails first in the table's
-  // order is reported, and no text file is left.
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"A", "FAIL1", "FAIL2", "B", "C", "D"}, "FAIL1"},
-      {{"FAIL0", "FAIL1", "A", "B", "C", "D"}, "FAIL0"},
-      {{"A", "B", "C", "D", "E", "FAIL5"}, "FAIL5"},
-      {{"A", "B", "C", "D", "FAIL4", "E", "F"}, "FAIL4"}};
-  for (const auto& [codes, error] : cases) {
-    WriteUpload(codes);
+  // One record a block, taken by either thread: whichever fails first in
+  // the table's order is reported and counted up to, as on one thread, and
+  // no text file is left.
+  struct TCase {
+    std::vector<std::string> Codes;
+    std::string Error;
+    std::int64_t Read, Written, Skipped;
+  };
+  for (const TCase& c : std::vector<TCase>{
+           {{"A", "FAIL1", "FAIL2", "B", "C", "D"}, "FAIL1", 2, 1, 0},
+           {{"FAIL0", "FAIL1", "A", "B", "C", "D"}, "FAIL0", 1, 0, 0},
+           {{"A", "SKIP", "C", "D", "E", "FAIL5"}, "FAIL5", 6, 4, 1},
+           {{"A", "B", "*C", "D", "FAIL4", "E", "F"}, "FAIL4", 5, 3, 1}}) {
+    WriteUpload(c.Codes);
     Transfer().Helped = true;
     Transfer().SetBlockBytes(kRecordBytes);
-    EXPECT_THAT(
-        [&] { Transfer().Receive(); },
-        ::testing::ThrowsMessage<std::runtime_error>(::testing::StrEq(error)));
+    EXPECT_THAT([&] { Transfer().Receive(); },
+                ::testing::ThrowsMessage<std::runtime_error>(
+                    ::testing::StrEq(c.Error)));
     EXPECT_EQ(Transfer().HelpersMade, 1);
+    const TTransferCounts& counts = Transfer().Counts();
+    EXPECT_EQ(counts.Read, c.Read) << c.Error;
+    EXPECT_EQ(counts.Written, c.Written) << c.Error;
+    EXPECT_EQ(counts.Skipped, c.Skipped) << c.Error;
     Release();
-    EXPECT_THAT(ListNames(ImportDir()), IsEmpty()) << error;
+    EXPECT_THAT(ListNames(ImportDir()), IsEmpty()) << c.Error;
   }
 }
 
