@@ -198,22 +198,9 @@ bool TDBF::CreateTable(std::string_view path) {
   FYear = static_cast<unsigned char>(((today.Year - 1900) % 256 + 256) % 256);
   FMonth = static_cast<unsigned char>(today.Month);
   FDay = static_cast<unsigned char>(today.Day);
-  FActive = false;
-  FBuffer.clear();
-  FCurrent = -1;
-  FReadOnly = false;
-  FRecordCount = 0;
-  FWriteCounts = {};
   FFileName = std::string(path);
-  const std::size_t fieldBytes = ComputeOffsets();
-  const std::size_t headerLength =
-      kHeaderSize * FFields.Count() + kHeaderSize + 1;
-  const std::size_t recordLength = fieldBytes + 1;
-  // Both lengths are 16-bit in the header; a table they cannot describe is
-  // not started at all.
-  if (headerLength > kMaxLength16 || recordLength > kMaxLength16) return false;
-  FHeaderLength = static_cast<std::int32_t>(headerLength);
-  FRecordLength = static_cast<std::int32_t>(recordLength);
+  if (!LayOut()) return false;
+  const auto headerLength = static_cast<std::size_t>(FHeaderLength);
 
   FHandle.reset();
   FWriter = platform::TReplaceOnCommit::Begin(FFileName);
@@ -430,6 +417,60 @@ TDBFRecord* TDBF::NewRecord() {
   if (!FActive || FRecordLength == 0) return nullptr;
   PrepareBuffer();
   return FRecord.get();
+}
+
+bool TDBF::LayOut() {
+  FActive = false;
+  FBuffer.clear();
+  FCurrent = -1;
+  FReadOnly = false;
+  FRecordCount = 0;
+  FWriteCounts = {};
+  const std::size_t fieldBytes = ComputeOffsets();
+  const std::size_t headerLength =
+      kHeaderSize * FFields.Count() + kHeaderSize + 1;
+  const std::size_t recordLength = fieldBytes + 1;
+  // Both lengths are 16-bit in the header; a table they cannot describe is
+  // not started at all.
+  if (headerLength > kMaxLength16 || recordLength > kMaxLength16) return false;
+  FHeaderLength = static_cast<std::int32_t>(headerLength);
+  FRecordLength = static_cast<std::int32_t>(recordLength);
+  return true;
+}
+
+bool TDBF::LayOutRecords() {
+  if (FActive) static_cast<void>(Close());
+  FHandle.reset();
+  FWriter.reset();
+  FFileName.clear();
+  if (!LayOut()) return false;
+  FActive = true;
+  return true;
+}
+
+void TDBF::AppendRecordTo(std::string& records) const {
+  records.append(FBuffer.data(), FBuffer.size());
+}
+
+bool TDBF::AppendRecords(std::string_view records) {
+  if (!FActive) return false;
+  if (FReadOnly) throw EBridgeError(std::string(msg::kAppendReadOnly.view()));
+  const auto length = static_cast<std::size_t>(FRecordLength);
+  if (!FWriter || FWriteFailed || length == 0 || records.size() % length != 0) {
+    return false;
+  }
+  const std::size_t count = records.size() / length;
+  if (count > static_cast<std::size_t>(
+                  std::numeric_limits<std::int32_t>::max() - FRecordCount)) {
+    return false;
+  }
+  if (FPending.size() + records.size() > kWriteChunk && !FlushRecords()) {
+    return false;
+  }
+  FPending.insert(FPending.end(), records.begin(), records.end());
+  FPendingCount += static_cast<std::int32_t>(count);
+  FRecordCount += static_cast<std::int32_t>(count);
+  return true;
 }
 
 bool TDBF::AppendRecord(const TDBFRecord& /*record*/) {

@@ -124,6 +124,19 @@ class TDBF {
   // Writes the record buffer as the new last record. Call CreateTable first.
   [[nodiscard]] bool AppendRecord(const TDBFRecord& record);
 
+  // Lays the declared fields out as CreateTable does, for records that are
+  // made here and written by another table of the same fields: NewRecord
+  // and the setters work, AppendRecordTo gives each record's bytes. No file
+  // is touched. False when the fields do not fit the header and record
+  // lengths.
+  [[nodiscard]] bool LayOutRecords();
+  // Adds the bytes of the record buffer to records.
+  void AppendRecordTo(std::string& records) const;
+  // Writes records made by AppendRecordTo as the next records of the table
+  // being written; false, as AppendRecord, when they cannot be, and for
+  // bytes that are not whole records.
+  [[nodiscard]] bool AppendRecords(std::string_view records);
+
   // The field whose name matches in any case, or nullptr.
   TDBFFieldDef* FindField(std::string_view name) const;
 
@@ -166,6 +179,9 @@ class TDBF {
   std::int32_t IndexOf(std::string_view normalName) const;
   // Gives the bytes that all fields take.
   std::size_t ComputeOffsets();
+  // Starts an empty table of the declared fields, without a file; false
+  // when the header or the record would be too long.
+  bool LayOut();
   // The fixed header and the field descriptors when a table is created; the
   // fixed header alone, for the final record count, when it is closed.
   enum class THeaderPart { kWithFields, kCountsOnly };

@@ -174,6 +174,8 @@ class THostLineReader {
     }
   }
 
+  std::optional<std::uint64_t> Size() const { return FFile->Size(); }
+
   [[nodiscard]] bool Rewind() {
     FPos = FEnd = 0;
     FSkipLf = false;
@@ -587,6 +589,10 @@ bool TZendorProFile::Next() {
 
 void TZendorProFile::EnsureRecord() {
   if (!FRecord) FRecord = std::make_unique<TZendorProRecord>(*this);
+}
+
+std::optional<std::uint64_t> TZendorProFile::Size() const {
+  return FReader ? FReader->Size() : std::nullopt;
 }
 
 TZendorProRecord* TZendorProFile::CurrentRecord() {

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -242,6 +243,10 @@ class TZendorProFile {
   // The record of the current line, or nullptr at the end. It is the same
   // object every time, parsed afresh by each call.
   TZendorProRecord* CurrentRecord();
+  // The current line as read, without its ending; valid until Next.
+  std::string_view CurrentLine() const { return FLine; }
+  // The size of the file open for reading; nothing when it cannot be told.
+  std::optional<std::uint64_t> Size() const;
   // The record with every value empty.
   TZendorProRecord& NewRecord();
   // Writes the record as the next line. Raises "W trybie read-only nie można
