@@ -4,6 +4,7 @@
 #include <array>
 #include <condition_variable>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -11,15 +12,13 @@
 namespace bridge {
 namespace {
 
-constexpr std::int64_t kAhead = 4;
-
-// What both workers and the writer share. Block b lives in slot b % kAhead
-// from when a worker takes it until it is written; only the worker that
-// took it touches its lines until it is done.
+// What both workers and the writer share. Block b lives in slot
+// b % kBlocksAhead from when it is read until it is written; only the
+// worker that took it touches its output until it is done.
 class TBlocks {
  public:
-  TBlocks(std::int64_t count, const TConvertBlock& convert)
-      : FCount(count), FConvert(convert) {}
+  TBlocks(const TReadBlock& read, const TConvertBlock& convert)
+      : FRead(read), FConvert(convert) {}
 
   // The helper's part: blocks until none is left for it or the run stops.
   void Help() {
@@ -27,28 +26,35 @@ class TBlocks {
       std::int64_t block;
       {
         std::unique_lock lock(FLock);
-        FChanged.wait(lock, [this] { return FStop || !Ahead() || Takeable(); });
-        if (FStop || !Ahead()) return;
+        FChanged.wait(lock,
+                      [this] { return FStop || HelperDone() || Takeable(); });
+        if (FStop || HelperDone()) return;
         block = FNextToTake++;
       }
       Convert(1, block);
     }
   }
 
-  // The writer's part, which converts a block itself whenever the next one
-  // to write is not done and a block is free to take.
+  // The writer's part, which also reads every block and converts one
+  // whenever nothing else is to be done.
   void Write(const TWriteBlock& write) {
     std::unique_lock lock(FLock);
-    while (FNextToWrite < FCount) {
+    for (;;) {
+      if (FNextToWrite == FReadCount && FEnded) {
+        if (FReadError) std::rethrow_exception(FReadError);
+        return;
+      }
       TSlot& slot = SlotOf(FNextToWrite);
-      if (slot.Done) {
+      if (FNextToWrite < FReadCount && slot.Done) {
         lock.unlock();
         if (slot.Error) std::rethrow_exception(slot.Error);
-        write(slot.Lines);
+        write(slot.Output);
         lock.lock();
         slot.Done = false;
         ++FNextToWrite;
         FChanged.notify_all();
+      } else if (ReadWanted()) {
+        ReadNext(lock);
       } else if (Takeable()) {
         const std::int64_t block = FNextToTake++;
         lock.unlock();
@@ -70,29 +76,52 @@ class TBlocks {
 
  private:
   struct TSlot {
-    std::string Lines;
+    std::string Output;
     std::exception_ptr Error;
     bool Done = false;
   };
 
   TSlot& SlotOf(std::int64_t block) {
-    return FSlots[static_cast<std::size_t>(block % kAhead)];
+    return FSlots[static_cast<std::size_t>(block % kBlocksAhead)];
   }
-  // Whether a block is left that a worker may need: none after one that
+  // The blocks a worker may still need: those read, none after one that
   // failed.
-  bool Ahead() const {
-    return FNextToTake < std::min(FCount, FFirstFailed + 1);
+  std::int64_t Limit() const { return std::min(FReadCount, FFirstFailed + 1); }
+  bool Takeable() const { return FNextToTake < Limit(); }
+  bool HelperDone() const {
+    return FNextToTake > FFirstFailed || (FEnded && FNextToTake >= FReadCount);
   }
-  bool Takeable() const {
-    return Ahead() && FNextToTake < FNextToWrite + kAhead;
+  bool ReadWanted() const {
+    return !FEnded && FReadCount < FNextToWrite + kBlocksAhead &&
+           FFirstFailed == kNone;
+  }
+
+  void ReadNext(std::unique_lock<std::mutex>& lock) {
+    const std::int64_t block = FReadCount;
+    lock.unlock();
+    bool read = false;
+    std::exception_ptr error;
+    try {
+      read = FRead(block);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    if (read) {
+      ++FReadCount;
+    } else {
+      FEnded = true;
+      FReadError = error;
+    }
+    FChanged.notify_all();
   }
 
   void Convert(int worker, std::int64_t block) {
     TSlot& slot = SlotOf(block);
-    slot.Lines.clear();
+    slot.Output.clear();
     std::exception_ptr error;
     try {
-      FConvert(worker, block, slot.Lines);
+      FConvert(worker, block, slot.Output);
     } catch (...) {
       error = std::current_exception();
     }
@@ -105,14 +134,20 @@ class TBlocks {
     FChanged.notify_all();
   }
 
-  const std::int64_t FCount;
+  static constexpr std::int64_t kNone =
+      std::numeric_limits<std::int64_t>::max() - 1;
+
+  const TReadBlock& FRead;
   const TConvertBlock& FConvert;
   std::mutex FLock;
   std::condition_variable FChanged;
-  std::array<TSlot, kAhead> FSlots;
+  std::array<TSlot, kBlocksAhead> FSlots;
+  std::int64_t FReadCount = 0;
   std::int64_t FNextToTake = 0;
   std::int64_t FNextToWrite = 0;
-  std::int64_t FFirstFailed = FCount;
+  std::int64_t FFirstFailed = kNone;
+  bool FEnded = false;
+  std::exception_ptr FReadError;
   bool FStop = false;
 };
 
@@ -140,9 +175,9 @@ class THelperThread {
 
 }  // namespace
 
-void ConvertBlocksInOrder(std::int64_t count, const TConvertBlock& convert,
+void ConvertBlocksInOrder(const TReadBlock& read, const TConvertBlock& convert,
                           const TWriteBlock& write) {
-  TBlocks blocks(count, convert);
+  TBlocks blocks(read, convert);
   const THelperThread helper(blocks);
   blocks.Write(write);
 }

@@ -17,17 +17,29 @@ namespace {
 
 // A run over count blocks whose conversions take a few microseconds more or
 // less, so that the workers take the blocks in ever other ways. Block b
-// becomes the line "b\n"; the blocks in failing raise "b". It checks as it
-// goes what must hold whoever takes which block.
+// reads as b and becomes the line "b\n"; the blocks in failing raise "b",
+// and reading block failingRead raises "read". It checks as it goes what
+// must hold whoever takes which block.
 struct TRun {
   explicit TRun(std::int64_t count, std::set<std::int64_t> failing = {},
-                std::int64_t failingWrite = -1) {
+                std::int64_t failingWrite = -1, std::int64_t failingRead = -1) {
+    std::array<std::int64_t, kBlocksAhead> inputs{};
+    const auto read = [&](std::int64_t block) {
+      EXPECT_EQ(block, Read.load()) << "read out of turn";
+      EXPECT_LT(block, Written.load() + kBlocksAhead) << "read too far ahead";
+      if (block == failingRead) throw std::runtime_error("read");
+      if (block >= count) return false;
+      inputs[static_cast<std::size_t>(block % kBlocksAhead)] = block;
+      ++Read;
+      return true;
+    };
     const auto convert = [&](int worker, std::int64_t block,
                              std::string& lines) {
       EXPECT_TRUE(lines.empty());
+      EXPECT_EQ(inputs[static_cast<std::size_t>(block % kBlocksAhead)], block);
       EXPECT_FALSE(Busy[static_cast<std::size_t>(worker)].exchange(true))
           << "worker " << worker << " took two blocks at once";
-      EXPECT_LT(block, Written.load() + 4) << "too far ahead";
+
       ++Converted;
       std::this_thread::sleep_for(std::chrono::microseconds(block * 7 % 30));
       Busy[static_cast<std::size_t>(worker)] = false;
@@ -41,12 +53,13 @@ struct TRun {
       ++Written;
     };
     try {
-      ConvertBlocksInOrder(count, convert, write);
+      ConvertBlocksInOrder(read, convert, write);
     } catch (const std::runtime_error& error) {
       Error = error.what();
     }
   }
   std::array<std::atomic<bool>, 2> Busy{};
+  std::atomic<std::int64_t> Read = 0;
   std::atomic<std::int64_t> Written = 0;
   std::atomic<std::int64_t> Converted = 0;
   std::string Lines;
@@ -87,8 +100,21 @@ TEST(BlocksInOrder, RaisesTheFirstFailureAfterWritingTheBlocksBeforeIt) {
     EXPECT_EQ(run.Error, std::to_string(c.First));
     EXPECT_EQ(run.Lines, Blocks(0, c.First)) << c.First;
     // Nothing runs on long past the failure.
-    EXPECT_LE(run.Converted, c.First + 1 + 4);
+    EXPECT_LE(run.Converted, c.First + kBlocksAhead);
   }
+}
+
+TEST(BlocksInOrder, AFailedReadIsRaisedAfterTheBlocksBeforeIt) {
+  for (const std::int64_t failing : {0, 1, 5, 49}) {
+    const TRun run(50, {}, -1, failing);
+    EXPECT_EQ(run.Error, "read");
+    EXPECT_EQ(run.Lines, Blocks(0, failing));
+    EXPECT_EQ(run.Converted, failing);
+  }
+  // A conversion that fails first is what the run reports.
+  const TRun run(50, {3}, -1, 5);
+  EXPECT_EQ(run.Error, "3");
+  EXPECT_EQ(run.Lines, Blocks(0, 3));
 }
 
 TEST(BlocksInOrder, AFailedWriteEndsTheRunAtOnce) {
@@ -96,7 +122,7 @@ TEST(BlocksInOrder, AFailedWriteEndsTheRunAtOnce) {
     const TRun run(50, {}, failing);
     EXPECT_EQ(run.Error, "write");
     EXPECT_EQ(run.Lines, Blocks(0, failing));
-    EXPECT_LE(run.Converted, failing + 1 + 4);
+    EXPECT_LE(run.Converted, failing + kBlocksAhead);
   }
 }
 

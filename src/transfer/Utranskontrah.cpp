@@ -264,4 +264,8 @@ void TTransKontrah::TextToDbf(TZendorProRecord& textRecord,
   }
 }
 
+std::unique_ptr<TTransManager> TTransKontrah::NewHelper() const {
+  return std::make_unique<TTransKontrah>(Timestamp(), TextName(), TableName());
+}
+
 }  // namespace bridge

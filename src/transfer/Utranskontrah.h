@@ -25,6 +25,8 @@ class TTransKontrah final : public TTransManager {
   // Declares the fields of the run's layout.
   void DefineDbfFields(TDBF& table) override;
   void DefineTextFields(TZendorProFile& textFile) override;
+  // A large host file is converted on two threads.
+  std::unique_ptr<TTransManager> NewHelper() const override;
 
  private:
   // The street followed by " house/flat", cut so that the number always

@@ -1,6 +1,8 @@
 #include "transfer/Utransmanager.h"
 
 #include <algorithm>
+#include <array>
+#include <exception>
 #include <vector>
 
 #include "core/Uglobal.h"
@@ -42,6 +44,8 @@ void AddCounts(TTransferCounts& to, const TTransferCounts& from) {
   to.Read += from.Read;
   to.Written += from.Written;
   to.Skipped += from.Skipped;
+  to.Cut += from.Cut;
+  to.Replaced += from.Replaced;
 }
 
 }  // namespace
@@ -76,24 +80,113 @@ void TTransManager::Send() {
   if (FTextFile->OpenRead(FTextPath)) {
     FCounts.SourceFound = true;
     FTextFile->First();
-    while (!FTextFile->Eof()) {
-      ++FCounts.Read;
-      TZendorProRecord& textRecord = *FTextFile->CurrentRecord();
-      if (SkipTextRecord(textRecord)) {
-        ++FCounts.Skipped;
-      } else {
-        TDBFRecord& tableRecord = *FTable->NewRecord();
-        BeforeTextToDbf(textRecord);
-        TextToDbf(textRecord, tableRecord);
-        if (!FTable->AppendRecord(tableRecord)) cannotCreate();
-        ++FCounts.Written;
+    if (const auto helper = StartSendHelper()) {
+      SendInParallel(*helper);
+    } else {
+      while (!FTextFile->Eof()) {
+        ++FCounts.Read;
+        TZendorProRecord& textRecord = *FTextFile->CurrentRecord();
+        if (SkipTextRecord(textRecord)) {
+          ++FCounts.Skipped;
+        } else {
+          TDBFRecord& tableRecord = *FTable->NewRecord();
+          BeforeTextToDbf(textRecord);
+          TextToDbf(textRecord, tableRecord);
+          if (!FTable->AppendRecord(tableRecord)) cannotCreate();
+          ++FCounts.Written;
+        }
+        FTextFile->Next();
       }
-      FTextFile->Next();
+      FCounts.Cut = FTable->WriteCounts().Cut;
+      FCounts.Replaced = FTable->WriteCounts().Replaced;
     }
   }
-  FCounts.Cut = FTable->WriteCounts().Cut;
-  FCounts.Replaced = FTable->WriteCounts().Replaced;
   if (!FTable->Close()) cannotCreate();
+}
+
+// The lines of a host file read ahead for a send on two threads: their
+// text, one after another, and where each ends.
+struct TTransManager::TLineBlock {
+  std::string Text;
+  std::vector<std::size_t> Ends;
+};
+
+void TTransManager::ConvertLines(const TLineBlock& block, std::string& records,
+                                 TTransferCounts& counts) {
+  const TDBF::TWriteCounts before = FTable->WriteCounts();
+  const std::string_view text = block.Text;
+  std::size_t begin = 0;
+  for (const std::size_t end : block.Ends) {
+    ++counts.Read;
+    TZendorProRecord& textRecord = FTextFile->NewRecord();
+    textRecord.ParseLine(text.substr(begin, end - begin));
+    begin = end;
+    if (SkipTextRecord(textRecord)) {
+      ++counts.Skipped;
+      continue;
+    }
+    TDBFRecord& tableRecord = *FTable->NewRecord();
+    BeforeTextToDbf(textRecord);
+    TextToDbf(textRecord, tableRecord);
+    FTable->AppendRecordTo(records);
+    ++counts.Written;
+  }
+  counts.Cut += FTable->WriteCounts().Cut - before.Cut;
+  counts.Replaced += FTable->WriteCounts().Replaced - before.Replaced;
+}
+
+// This run reads the host file block by block and writes the records of
+// each block in turn; either thread converts a block. A read that fails
+// part-way through a block is raised after the lines read before it are
+// converted and written, as on one thread.
+void TTransManager::SendInParallel(TTransManager& helper) {
+  std::array<TLineBlock, kBlocksAhead> blocks;
+  std::array<TTransferCounts, kBlocksAhead> counts;
+  const auto slot = [](std::int64_t block) {
+    return static_cast<std::size_t>(block % kBlocksAhead);
+  };
+  // A block ends after blockBytes of text or of records, whichever comes
+  // first.
+  const auto recordBytes = static_cast<std::size_t>(FTable->RecordLength());
+  std::exception_ptr readError;
+  std::int64_t written = 0;
+  try {
+    ConvertBlocksInOrder(
+        [&](std::int64_t block) {
+          counts[slot(block)] = {};
+          if (readError) std::rethrow_exception(readError);
+          if (FTextFile->Eof()) return false;
+          TLineBlock& lines = blocks[slot(block)];
+          lines.Text.clear();
+          lines.Ends.clear();
+          try {
+            while (!FTextFile->Eof() && lines.Text.size() < FBlockBytes &&
+                   lines.Ends.size() * recordBytes < FBlockBytes) {
+              lines.Text += FTextFile->CurrentLine();
+              lines.Ends.push_back(lines.Text.size());
+              FTextFile->Next();
+            }
+          } catch (...) {
+            if (lines.Ends.empty()) throw;
+            readError = std::current_exception();
+          }
+          return true;
+        },
+        [&](int worker, std::int64_t block, std::string& records) {
+          (worker == 0 ? *this : helper)
+              .ConvertLines(blocks[slot(block)], records, counts[slot(block)]);
+        },
+        [&](std::string_view records) {
+          if (!FTable->AppendRecords(records)) {
+            Raise(kCannotCreateFile.view(), FTablePath);
+          }
+          AddCounts(FCounts, counts[slot(written++)]);
+        });
+  } catch (...) {
+    // The block that failed to be converted or written, as far as it got.
+    AddCounts(FCounts, counts[slot(written)]);
+    throw;
+  }
 }
 
 void TTransManager::Receive(TTextOutcome outcome) {
@@ -113,7 +206,7 @@ void TTransManager::Receive(TTextOutcome outcome) {
   if (!FTextFile->OpenWrite(FTextPath, BackupsInForce())) {
     Raise(kWriteFailed.view(), FTextPath);
   }
-  if (const auto helper = StartHelper()) {
+  if (const auto helper = StartReceiveHelper()) {
     ReceiveInParallel(*helper);
   } else {
     ConvertRecords(0, FTable->RecordCount(), FCounts,
@@ -153,12 +246,7 @@ void TTransManager::ConvertRecords(std::int32_t first, std::int32_t end,
   }
 }
 
-std::unique_ptr<TTransManager> TTransManager::StartHelper() const {
-  const auto blockBytes = static_cast<std::uint64_t>(FBlockBytes);
-  const std::uint64_t recordBytes =
-      static_cast<std::uint64_t>(FTable->RecordCount()) *
-      static_cast<std::uint64_t>(FTable->RecordLength());
-  if (recordBytes < blockBytes * kParallelBlocks) return nullptr;
+std::unique_ptr<TTransManager> TTransManager::PrepareHelper() const {
   auto helper = NewHelper();
   if (!helper) return nullptr;
   helper->FTablePath = FTablePath;
@@ -166,6 +254,16 @@ std::unique_ptr<TTransManager> TTransManager::StartHelper() const {
   helper->BeforeRun();
   helper->FTextFile = std::make_unique<TZendorProFile>(FTimestamp);
   helper->DefineTextFields(*helper->FTextFile);
+  return helper;
+}
+
+std::unique_ptr<TTransManager> TTransManager::StartReceiveHelper() const {
+  const std::uint64_t recordBytes =
+      static_cast<std::uint64_t>(FTable->RecordCount()) *
+      static_cast<std::uint64_t>(FTable->RecordLength());
+  if (recordBytes < FBlockBytes * kParallelBlocks) return nullptr;
+  auto helper = PrepareHelper();
+  if (!helper) return nullptr;
   helper->FTable = std::make_unique<TDBF>(FTable->DecimalSeparator());
   // The helper reads the table through a handle of its own. Whatever keeps
   // it from reading the same records, this run reads them all itself.
@@ -176,6 +274,21 @@ std::unique_ptr<TTransManager> TTransManager::StartHelper() const {
   }
   if (!SameLayout(*FTable, *helper->FTable)) return nullptr;
   helper->AfterDbfOpen(*helper->FTable);
+  return helper;
+}
+
+std::unique_ptr<TTransManager> TTransManager::StartSendHelper() const {
+  const auto textBytes = FTextFile->Size();
+  if (!textBytes || *textBytes < FBlockBytes * kParallelBlocks) return nullptr;
+  auto helper = PrepareHelper();
+  if (!helper) return nullptr;
+  // The helper's table only lays its records out; this run writes them.
+  helper->FTable = std::make_unique<TDBF>();
+  helper->DefineDbfFields(*helper->FTable);
+  if (!helper->FTable->LayOutRecords() ||
+      !SameLayout(*FTable, *helper->FTable)) {
+    return nullptr;
+  }
   return helper;
 }
 
@@ -198,7 +311,9 @@ void TTransManager::ReceiveInParallel(TTransManager& helper) {
   std::size_t written = 0;
   try {
     ConvertBlocksInOrder(
-        static_cast<std::int64_t>(counts.size()),
+        [&counts](std::int64_t block) {
+          return block < static_cast<std::int64_t>(counts.size());
+        },
         [&](int worker, std::int64_t block, std::string& lines) {
           (worker == 0 ? *this : helper)
               .ConvertRecords(start(block), start(block + 1),

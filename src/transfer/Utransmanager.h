@@ -67,11 +67,12 @@ class TTransManager {
   // What the last run did, as far as it got.
   const TTransferCounts& Counts() const { return FCounts; }
 
-  // How a receive spreads a large table over two threads when the transfer
-  // has a helper: a table whose records fill at least kParallelBlocks blocks
-  // of blockBytes bytes (kBlockBytes unless set) is converted block by
-  // block, here and by the helper, whichever is free, each block into lines
-  // of its own that are written in the order of the records.
+  // How a run spreads a large table or host file over two threads when the
+  // transfer has a helper: one whose records fill at least kParallelBlocks
+  // blocks of blockBytes bytes (kBlockBytes unless set) is converted block
+  // by block, here and by the helper, whichever is free, each block into
+  // lines or records of its own that are written in the order of the
+  // records.
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
   static constexpr std::size_t kParallelBlocks = 4;
   void SetBlockBytes(std::size_t blockBytes) { FBlockBytes = blockBytes; }
@@ -114,10 +115,22 @@ class TTransManager {
   template <typename TTake>
   void ConvertRecords(std::int32_t first, std::int32_t end,
                       TTransferCounts& counts, TTake take);
+  // A helper with this run's layout and text fields, or nullptr.
+  std::unique_ptr<TTransManager> PrepareHelper() const;
   // A helper ready to convert records of the same table, or nullptr when
-  // there is none or it cannot read the table as this run does.
-  std::unique_ptr<TTransManager> StartHelper() const;
+  // the table is small, there is none or it cannot read the table as this
+  // run does.
+  std::unique_ptr<TTransManager> StartReceiveHelper() const;
   void ReceiveInParallel(TTransManager& helper);
+  // A helper ready to make records of this run's table, or nullptr when
+  // the host file is small or there is none.
+  std::unique_ptr<TTransManager> StartSendHelper() const;
+  struct TLineBlock;
+  // Converts the lines of a block into records added to records, and
+  // counts them into counts.
+  void ConvertLines(const TLineBlock& block, std::string& records,
+                    TTransferCounts& counts);
+  void SendInParallel(TTransManager& helper);
 
   std::unique_ptr<TZendorProFile> FTextFile;
   std::unique_ptr<TDBF> FTable;

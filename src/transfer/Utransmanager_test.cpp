@@ -25,10 +25,10 @@ using testing::TTransferTest;
 using testing::WriteBytes;
 
 // A transfer of one code and one quantity per record, in both directions.
-// Codes "SKIP" are left out, the code "FAIL" makes the conversion to the
-// table fail and codes that begin with it the conversion to the text file.
-// With Helped set, receives of large tables have a helper; the codes that
-// reach BeforeDbfToText are gathered, the helper's moved over to this one.
+// Codes "SKIP" are left out and codes that begin with "FAIL" make the
+// conversion fail with the code as the message. With Helped set, large
+// tables and host files have a helper; the codes that reach BeforeDbfToText
+// are gathered, the helper's moved over to this one.
 class TFakeTransfer final : public TTransManager {
  public:
   using TTransManager::TTransManager;
@@ -40,7 +40,7 @@ class TFakeTransfer final : public TTransManager {
  protected:
   void TextToDbf(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override {
     const std::string code = textRecord.GetString("KOD");
-    if (code == "FAIL") throw std::runtime_error("conversion failed");
+    if (code.starts_with("FAIL")) throw std::runtime_error(code);
     dbfRecord.SetString("KOD", code);
     dbfRecord.SetInteger("ILOSC", textRecord.GetInteger("ILOSC"));
   }
@@ -332,6 +332,102 @@ TEST_F(TransferRuns, ReceiveConvertsAloneWhenTheHelperCannotOpenTheTable) {
   Release();
   EXPECT_EQ(ReadBytes(ImportPath("in.txt")),
             "A\t1\r\nB\t1\r\nC\t1\r\nD\t1\r\nE\t1\r\n");
+}
+
+TEST_F(TransferRuns, SendOnTwoThreadsWritesWhatOneThreadWrites) {
+  struct TRun {
+    std::string Table;
+    std::int64_t Read, Written, Skipped, Cut, Replaced;
+    bool operator==(const TRun&) const = default;
+  };
+  std::string text;
+  const auto send = [&](std::size_t blockBytes, bool helped) {
+    Transfer().Helped = helped;
+    Transfer().SetBlockBytes(blockBytes);
+    Transfer().Send();
+    const TTransferCounts counts = Transfer().Counts();
+    const int helpers = Transfer().HelpersMade;
+    Release();
+    EXPECT_EQ(helpers, helped && text.size() >= 4 * blockBytes ? 1 : 0);
+    return TRun{ReadBytes(DownloadPath("out.dbf")),
+                counts.Read,
+                counts.Written,
+                counts.Skipped,
+                counts.Cut,
+                counts.Replaced};
+  };
+  // From one line a block to several, with lines left out, cut and given a
+  // stand-in anywhere; blocks of 20 and 40 bytes take two and three lines.
+  for (const int count : {1, 4, 9, 23}) {
+    text.clear();
+    for (int i = 0; i < count; ++i) {
+      const std::string code = i % 5 == 3 ? "SKIP"
+                               : i % 7 == 2
+                                   ? "LONGER-THAN-TEN" + std::to_string(i)
+                               : i % 4 == 1 ? Cp1250(u8"„Q”").str()
+                                            : "C" + std::to_string(i);
+      text += code + "\t" + std::to_string(i) + "\r\n";
+    }
+    WriteExport("in.txt", text);
+    for (const std::size_t blockBytes : {1U, 20U, 40U}) {
+      EXPECT_EQ(send(blockBytes, true), send(blockBytes, false))
+          << count << " lines, blocks of " << blockBytes;
+    }
+  }
+}
+
+TEST_F(TransferRuns, SendOnTwoThreadsRaisesTheErrorOfTheFirstLine) {
+  // One line a block, taken by either thread: whichever fails first in the
+  // file's order is reported and counted up to, and no table is left.
+  struct TCase {
+    std::string Text;
+    std::string Error;
+    std::int64_t Read, Written, Skipped;
+  };
+  for (const TCase& c : std::vector<TCase>{
+           {"A\t1\r\nFAIL1\t1\r\nFAIL2\t1\r\nB\t1\r\nC\t1\r\n", "FAIL1", 2, 1,
+            0},
+           {"FAIL0\t1\r\nFAIL1\t1\r\nA\t1\r\nB\t1\r\n", "FAIL0", 1, 0, 0},
+           {"A\t1\r\nSKIP\t1\r\nC\t1\r\nD\t1\r\nFAIL4\t1\r\n", "FAIL4", 5, 3,
+            1}}) {
+    WriteExport("in.txt", c.Text);
+    Transfer().Helped = true;
+    Transfer().SetBlockBytes(1);
+    EXPECT_THAT([&] { Transfer().Send(); },
+                ::testing::ThrowsMessage<std::runtime_error>(
+                    ::testing::StrEq(c.Error)));
+    EXPECT_EQ(Transfer().HelpersMade, 1);
+    const TTransferCounts& counts = Transfer().Counts();
+    EXPECT_EQ(counts.Read, c.Read) << c.Error;
+    EXPECT_EQ(counts.Written, c.Written) << c.Error;
+    EXPECT_EQ(counts.Skipped, c.Skipped) << c.Error;
+    Release();
+    EXPECT_THAT(ListNames(DownloadDir()), IsEmpty()) << c.Error;
+  }
+}
+
+TEST_F(TransferRuns, SendOnTwoThreadsFailsWhereTheHostFileCannotBeRead) {
+  // The second chunk of the file cannot be read: the lines of the first
+  // are converted, then the run fails as on one thread.
+  std::string text;
+  for (int i = 0; i < 300'000; ++i) text += "A\t1\r\n";
+  WriteExport("in.txt", text);
+  for (const bool helped : {false, true}) {
+    testing::TScopedFaults faults;
+    faults->Fail(platform::TFileOp::kRead, "/in.txt", /*nth=*/2);
+    Transfer().Helped = helped;
+    Transfer().SetBlockBytes(std::size_t{64} << 10);
+    EXPECT_THAT([&] { Transfer().Send(); },
+                ::testing::ThrowsMessage<EBridgeError>(::testing::StrEq(
+                    Cp1250(u8"Nie udało się odczytać pliku ").str() +
+                    Join(ExportDir(), "in.txt"))));
+    EXPECT_EQ(Transfer().HelpersMade, helped ? 1 : 0);
+    const std::int64_t chunkLines = (std::int64_t{1} << 20) / 5;
+    EXPECT_EQ(Transfer().Counts().Read, chunkLines) << helped;
+    EXPECT_EQ(Transfer().Counts().Written, chunkLines) << helped;
+    Release();
+    EXPECT_THAT(ListNames(DownloadDir()), IsEmpty());
+  }
 }
 
 TEST_F(TransferRuns, PendingImportsCountOnlyWhenNotEmpty) {

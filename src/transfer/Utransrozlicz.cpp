@@ -126,4 +126,14 @@ TTransRozlicz_v180::TTransRozlicz_v180(TDateTime timestamp,
                                        std::string_view tableName)
     : TTransRozlicz_v170(timestamp, textName, tableName) {}
 
+std::unique_ptr<TTransManager> TTransRozlicz_v170::NewHelper() const {
+  return std::make_unique<TTransRozlicz_v170>(Timestamp(), TextName(),
+                                              TableName());
+}
+
+std::unique_ptr<TTransManager> TTransRozlicz_v180::NewHelper() const {
+  return std::make_unique<TTransRozlicz_v180>(Timestamp(), TextName(),
+                                              TableName());
+}
+
 }  // namespace bridge

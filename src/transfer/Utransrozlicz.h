@@ -27,6 +27,8 @@ class TTransRozlicz_v170 : public TTransManager {
   // Declares the fields of the run's layout.
   void DefineDbfFields(TDBF& table) override;
   void DefineTextFields(TZendorProFile& textFile) override;
+  // A large host file is converted on two threads.
+  std::unique_ptr<TTransManager> NewHelper() const override;
 
  private:
   // The table's fields by what they carry, declared once per run.
@@ -40,6 +42,9 @@ class TTransRozlicz_v180 final : public TTransRozlicz_v170 {
   // The send job passes "doknieroz.txt" and "kredyt.dbf".
   TTransRozlicz_v180(TDateTime timestamp, std::string_view textName,
                      std::string_view tableName);
+
+ protected:
+  std::unique_ptr<TTransManager> NewHelper() const override;
 };
 
 }  // namespace bridge

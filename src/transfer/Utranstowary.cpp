@@ -392,4 +392,8 @@ int TTransTowary::VatCode(std::string_view rate) const {
   return 0;
 }
 
+std::unique_ptr<TTransManager> TTransTowary::NewHelper() const {
+  return std::make_unique<TTransTowary>(Timestamp(), TextName(), TableName());
+}
+
 }  // namespace bridge

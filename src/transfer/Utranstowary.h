@@ -30,6 +30,8 @@ class TTransTowary final : public TTransManager {
   void DbfToText(TZendorProRecord& textRecord, TDBFRecord& dbfRecord) override;
   void DefineDbfFields(TDBF& table) override;
   void DefineTextFields(TZendorProFile& textFile) override;
+  // A large host file is converted on two threads.
+  std::unique_ptr<TTransManager> NewHelper() const override;
   bool SkipTextRecord(TZendorProRecord& textRecord) override;
   void BeforeRun() override;
 

@@ -13,6 +13,9 @@
 #include "platform/Files.h"
 #include "transfer/DocumentTablesTestSupport.h"
 #include "transfer/TransferTestSupport.h"
+#include "transfer/Utranskontrah.h"
+#include "transfer/Utransrozlicz.h"
+#include "transfer/Utranstowary.h"
 
 namespace bridge::testing {
 namespace {
@@ -29,9 +32,39 @@ class SendJobTest : public TTransferTest {
   // The sample export sent in a layout gives the golden tables of
   // testdata/send-<layout>/ byte for byte, and no other table.
   void ExpectGoldenTables(std::string_view layout) {
-    const std::string golden = std::string(FORBOOK_SOURCE_DIR) +
-                               "/src/transfer/testdata/send-" +
-                               std::string(layout);
+    UseGoldenSetting(layout);
+    SendJob();
+    ASSERT_EQ(Tables(), ListNames(Golden(layout)));
+    for (const std::string& table : Tables()) {
+      ExpectGolden(layout, table);
+    }
+  }
+  // The same for the transfers of large host files on two threads, with
+  // one line a block.
+  void ExpectGoldenTablesOnTwoThreads(std::string_view layout) {
+    UseGoldenSetting(layout);
+    const TDateTime now = platform::System().Now();
+    const bool newer = layout == "1.8.0";
+    TTransKontrah contractors(now, "kontrahent.txt", "klient.dbf");
+    TTransTowary goods(now, "kartoteka.txt", "towar.dbf");
+    TTransRozlicz_v170 older(now, "doknieroz.txt", "dok_kre.dbf");
+    TTransRozlicz_v180 settlements(now, "doknieroz.txt", "kredyt.dbf");
+    for (TTransManager* transfer :
+         {static_cast<TTransManager*>(&contractors),
+          static_cast<TTransManager*>(&goods),
+          newer ? static_cast<TTransManager*>(&settlements) : &older}) {
+      transfer->SetBlockBytes(1);
+      transfer->Send();
+      ExpectGolden(layout, transfer->TableName());
+    }
+  }
+
+ private:
+  static std::string Golden(std::string_view layout) {
+    return std::string(FORBOOK_SOURCE_DIR) + "/src/transfer/testdata/send-" +
+           std::string(layout);
+  }
+  void UseGoldenSetting(std::string_view layout) {
     // The day the golden tables are dated; a year after 2010 also fixes the
     // VAT group of 5%.
     FSystem.System().Now = [] {
@@ -40,13 +73,11 @@ class SendJobTest : public TTransferTest {
     UseLayout(layout);
     Config().SetValue("NR_KONTA", "1");
     WriteSampleExport();
-    SendJob();
-    ASSERT_EQ(Tables(), ListNames(golden));
-    for (const std::string& table : Tables()) {
-      EXPECT_TRUE(SameBytes(ReadBytes(DownloadPath(table)),
-                            ReadBytes(Join(golden, table))))
-          << table;
-    }
+  }
+  void ExpectGolden(std::string_view layout, const std::string& table) {
+    EXPECT_TRUE(SameBytes(ReadBytes(DownloadPath(table)),
+                          ReadBytes(Join(Golden(layout), table))))
+        << table;
   }
 };
 
@@ -81,6 +112,11 @@ TEST_F(SendJobTest, SampleExportGivesTheGoldenTablesOf170) {
 
 TEST_F(SendJobTest, SampleExportGivesTheGoldenTablesOf180) {
   ExpectGoldenTables("1.8.0");
+}
+
+TEST_F(SendJobTest, LargeFilesOnTwoThreadsGiveTheGoldenTablesToo) {
+  ExpectGoldenTablesOnTwoThreads("1.7.0");
+  ExpectGoldenTablesOnTwoThreads("1.8.0");
 }
 
 TEST_F(SendJobTest, AnInvalidLayoutTouchesNothing) {
