@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -147,6 +148,25 @@ class TransferRuns : public TTransferTest {
     }
     WriteBytes(UploadPath("out.dbf"), bytes);
   }
+  // How a run that fails ends: its error, and what it counted up to it.
+  struct TFailure {
+    std::string Error;
+    std::int64_t Read, Written, Skipped;
+  };
+  // Runs the transfer with a helper and expects it to fail as a run on one
+  // thread would, leaving nothing in dir.
+  void ExpectFailure(const std::function<void()>& run, const TFailure& failure,
+                     const std::string& dir) {
+    EXPECT_THAT(run, ::testing::ThrowsMessage<std::runtime_error>(
+                         ::testing::StrEq(failure.Error)));
+    EXPECT_EQ(Transfer().HelpersMade, 1);
+    const TTransferCounts& counts = Transfer().Counts();
+    EXPECT_EQ(counts.Read, failure.Read) << failure.Error;
+    EXPECT_EQ(counts.Written, failure.Written) << failure.Error;
+    EXPECT_EQ(counts.Skipped, failure.Skipped) << failure.Error;
+    Release();
+    EXPECT_THAT(ListNames(dir), IsEmpty()) << failure.Error;
+  }
   std::unique_ptr<TFakeTransfer> FTransfer;
 };
 
@@ -279,29 +299,16 @@ TEST_F(TransferRuns, ReceiveOnTwoThreadsRaisesTheErrorOfTheFirstRecord) {
   // One record a block, taken by either thread: whichever fails first in
   // the table's order is reported and counted up to, as on one thread, and
   // no text file is left.
-  struct TCase {
-    std::vector<std::string> Codes;
-    std::string Error;
-    std::int64_t Read, Written, Skipped;
-  };
-  for (const TCase& c : std::vector<TCase>{
-           {{"A", "FAIL1", "FAIL2", "B", "C", "D"}, "FAIL1", 2, 1, 0},
-           {{"FAIL0", "FAIL1", "A", "B", "C", "D"}, "FAIL0", 1, 0, 0},
-           {{"A", "SKIP", "C", "D", "E", "FAIL5"}, "FAIL5", 6, 4, 1},
-           {{"A", "B", "*C", "D", "FAIL4", "E", "F"}, "FAIL4", 5, 3, 1}}) {
-    WriteUpload(c.Codes);
+  const std::vector<std::pair<std::vector<std::string>, TFailure>> cases = {
+      {{"A", "FAIL1", "FAIL2", "B", "C", "D"}, {"FAIL1", 2, 1, 0}},
+      {{"FAIL0", "FAIL1", "A", "B", "C", "D"}, {"FAIL0", 1, 0, 0}},
+      {{"A", "SKIP", "C", "D", "E", "FAIL5"}, {"FAIL5", 6, 4, 1}},
+      {{"A", "B", "*C", "D", "FAIL4", "E", "F"}, {"FAIL4", 5, 3, 1}}};
+  for (const auto& [codes, failure] : cases) {
+    WriteUpload(codes);
     Transfer().Helped = true;
     Transfer().SetBlockBytes(kRecordBytes);
-    EXPECT_THAT([&] { Transfer().Receive(); },
-                ::testing::ThrowsMessage<std::runtime_error>(
-                    ::testing::StrEq(c.Error)));
-    EXPECT_EQ(Transfer().HelpersMade, 1);
-    const TTransferCounts& counts = Transfer().Counts();
-    EXPECT_EQ(counts.Read, c.Read) << c.Error;
-    EXPECT_EQ(counts.Written, c.Written) << c.Error;
-    EXPECT_EQ(counts.Skipped, c.Skipped) << c.Error;
-    Release();
-    EXPECT_THAT(ListNames(ImportDir()), IsEmpty()) << c.Error;
+    ExpectFailure([&] { Transfer().Receive(); }, failure, ImportDir());
   }
 }
 
@@ -379,30 +386,15 @@ TEST_F(TransferRuns, SendOnTwoThreadsWritesWhatOneThreadWrites) {
 TEST_F(TransferRuns, SendOnTwoThreadsRaisesTheErrorOfTheFirstLine) {
   // One line a block, taken by either thread: whichever fails first in the
   // file's order is reported and counted up to, and no table is left.
-  struct TCase {
-    std::string Text;
-    std::string Error;
-    std::int64_t Read, Written, Skipped;
-  };
-  for (const TCase& c : std::vector<TCase>{
-           {"A\t1\r\nFAIL1\t1\r\nFAIL2\t1\r\nB\t1\r\nC\t1\r\n", "FAIL1", 2, 1,
-            0},
-           {"FAIL0\t1\r\nFAIL1\t1\r\nA\t1\r\nB\t1\r\n", "FAIL0", 1, 0, 0},
-           {"A\t1\r\nSKIP\t1\r\nC\t1\r\nD\t1\r\nFAIL4\t1\r\n", "FAIL4", 5, 3,
-            1}}) {
-    WriteExport("in.txt", c.Text);
+  const std::vector<std::pair<std::string, TFailure>> cases = {
+      {"A\t1\r\nFAIL1\t1\r\nFAIL2\t1\r\nB\t1\r\nC\t1\r\n", {"FAIL1", 2, 1, 0}},
+      {"FAIL0\t1\r\nFAIL1\t1\r\nA\t1\r\nB\t1\r\n", {"FAIL0", 1, 0, 0}},
+      {"A\t1\r\nSKIP\t1\r\nC\t1\r\nD\t1\r\nFAIL4\t1\r\n", {"FAIL4", 5, 3, 1}}};
+  for (const auto& [text, failure] : cases) {
+    WriteExport("in.txt", text);
     Transfer().Helped = true;
     Transfer().SetBlockBytes(1);
-    EXPECT_THAT([&] { Transfer().Send(); },
-                ::testing::ThrowsMessage<std::runtime_error>(
-                    ::testing::StrEq(c.Error)));
-    EXPECT_EQ(Transfer().HelpersMade, 1);
-    const TTransferCounts& counts = Transfer().Counts();
-    EXPECT_EQ(counts.Read, c.Read) << c.Error;
-    EXPECT_EQ(counts.Written, c.Written) << c.Error;
-    EXPECT_EQ(counts.Skipped, c.Skipped) << c.Error;
-    Release();
-    EXPECT_THAT(ListNames(DownloadDir()), IsEmpty()) << c.Error;
+    ExpectFailure([&] { Transfer().Send(); }, failure, DownloadDir());
   }
 }
 
