@@ -474,22 +474,12 @@ bool TDBF::AppendRecords(std::string_view records) {
 }
 
 bool TDBF::AppendRecord(const TDBFRecord& /*record*/) {
-  if (!FActive) return false;
-  if (FReadOnly) throw EBridgeError(std::string(msg::kAppendReadOnly.view()));
-  if (!FWriter || FWriteFailed ||
-      FRecordCount == std::numeric_limits<std::int32_t>::max()) {
-    return false;
-  }
-  if (FBuffer.size() != static_cast<std::size_t>(FRecordLength)) {
+  // A record never prepared goes in blank.
+  if (FActive && !FReadOnly &&
+      FBuffer.size() != static_cast<std::size_t>(FRecordLength)) {
     PrepareBuffer();
   }
-  if (FPending.size() + FBuffer.size() > kWriteChunk && !FlushRecords()) {
-    return false;
-  }
-  FPending.insert(FPending.end(), FBuffer.begin(), FBuffer.end());
-  ++FPendingCount;
-  ++FRecordCount;
-  return true;
+  return AppendRecords(std::string_view(FBuffer.data(), FBuffer.size()));
 }
 
 bool TDBF::FlushRecords() {

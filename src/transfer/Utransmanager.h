@@ -94,9 +94,9 @@ class TTransManager {
   virtual void BeforeDbfToText(TDBFRecord& dbfRecord);
   virtual void BeforeRun();
   virtual void AfterDbfOpen(TDBF& table);
-  // A new transfer of the same kind, to convert part of a receive's records
-  // on a second thread, or nullptr (the default) to convert them all here.
-  // The two must share nothing that DbfToText or the hooks change.
+  // A new transfer of the same kind, to convert part of a run's records on
+  // a second thread, or nullptr (the default) to convert them all here.
+  // The two must share nothing that the conversions or the hooks change.
   virtual std::unique_ptr<TTransManager> NewHelper() const;
   // Called once the helper has converted its last block: moves over what
   // its hooks gathered.
